@@ -1,0 +1,43 @@
+#include "FerruleFrm.h"
+
+#include "Application.h"
+#include "CheckWinInetAndAdo.h"
+#include "ResourceModule.h"
+#include "TextConversion.h"
+#include "VynLXSetupUtils.h"
+#include "VynLXUtils.h"
+
+TFerruleForm* FerruleForm = nullptr;
+
+namespace {
+void StartFerruleFrm() { RegisterComponentClass(TFerruleForm::StaticClassInfo()); }
+void EndFerruleFrm() { UnregisterComponentClass(TFerruleForm::StaticClassInfo()); }
+} // namespace
+
+const TUnitInfo FerruleFrmUnit{"app/FerruleFrm", StartFerruleFrm, EndFerruleFrm};
+
+const TClassInfo& TFerruleForm::StaticClassInfo() {
+    static const TClassInfo info{
+        "TFerruleForm",
+        &TForm::StaticClassInfo(),
+        {},
+        {PublishedMethod<TFerruleForm>("Timer1Timer", &TFerruleForm::Timer1Timer)},
+        {PublishedField<TFerruleForm, TTimer>("Timer1", &TFerruleForm::Timer1)},
+    };
+    return info;
+}
+
+void TFerruleForm::Timer1Timer(TObject*) {
+    Timer1->SetEnabled(false);
+    const TComponentRequirement& dao = ComponentRequirements[DAO];
+    if (dao.InstalledMajorMinor < dao.MinMajorMinor) {
+        const WideString installFolder = GetCommonFilesFolder() + u"\\Microsoft Shared\\DAO";
+        const WideString installFile = installFolder + u"\\dao360.dll";
+        SetCaption(WideToAnsi(u"DAO 3.60 setup - installing..."));
+        ForceFolder(installFolder);
+        InstallResourceFile(MainInstance(), u"daodll", u"FILE", installFile);
+        SetCaption(WideToAnsi(u"DAO 3.60 setup - registering..."));
+        RegisterDll(installFile);
+    }
+    Application->Terminate();
+}

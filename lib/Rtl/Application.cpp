@@ -1,0 +1,185 @@
+#include "Application.h"
+
+#include <objbase.h>
+
+#include "OSError.h"
+#include "ResourceModule.h"
+#include "TextConversion.h"
+#include "Timer.h"
+
+TApplication* Application = nullptr;
+
+namespace {
+
+const WCHAR* AsWin(const WideString& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
+
+AnsiString ProgramName() {
+    WCHAR path[MAX_PATH + 1] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    WideString name(reinterpret_cast<const char16_t*>(path), length);
+    const size_t slash = name.find_last_of(u"\\/:");
+    if (slash != WideString::npos)
+        name.erase(0, slash + 1);
+    const size_t dot = name.rfind(u'.');
+    if (dot != WideString::npos)
+        name.erase(dot);
+    return WideToAnsi(name);
+}
+
+LRESULT CALLBACK ApplicationWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE && Application != nullptr) {
+        if (TCustomForm* main = Application->MainForm())
+            main->Close();
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void StartForms() {
+    RegisterComponentClass(TTimer::StaticClassInfo());
+    Application = new TApplication(nullptr);
+}
+
+void EndForms() {
+    delete Application;
+    Application = nullptr;
+    UnregisterComponentClass(TTimer::StaticClassInfo());
+}
+
+} // namespace
+
+const TUnitInfo RtlFormsUnit{"lib/Rtl/Forms", StartForms, EndForms};
+
+const TClassInfo& TApplication::StaticClassInfo() {
+    static const TClassInfo info{"TApplication", &TComponent::StaticClassInfo()};
+    return info;
+}
+
+TApplication::TApplication(TComponent* owner) : TComponent(owner), title_(ProgramName()) {}
+
+TApplication::~TApplication() {
+    // Forms and their windows go before COM is released.
+    while (ComponentCount() > 0)
+        delete Components(ComponentCount() - 1);
+    mainForm_ = nullptr;
+    window_.reset();
+    if (comInitialized_)
+        ::CoUninitialize();
+}
+
+void TApplication::Initialize() {
+    if (!comInitialized_) {
+        const HRESULT result = ::CoInitialize(nullptr);
+        comInitialized_ = SUCCEEDED(result);
+    }
+}
+
+void TApplication::SetTitle(const AnsiString& title) {
+    title_ = title;
+    if (window_)
+        ::SetWindowTextW(window_.get(), AsWin(AnsiToWide(title_)));
+}
+
+HWND TApplication::Handle() {
+    if (!window_) {
+        static const WCHAR className[] = L"TApplication";
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = ApplicationWindowProcedure;
+        windowClass.hInstance = MainInstance();
+        windowClass.lpszClassName = className;
+        if (::RegisterClassExW(&windowClass) == 0) {
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_CLASS_ALREADY_EXISTS)
+                RaiseOSError(error);
+        }
+        HWND window = ::CreateWindowExW(0, className, AsWin(AnsiToWide(title_)), WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                                        0, 0, 0, 0, nullptr, nullptr, MainInstance(), nullptr);
+        if (window == nullptr)
+            RaiseLastOSError();
+        window_.reset(window);
+    }
+    return window_.get();
+}
+
+bool TApplication::HandleMessage() {
+    MSG message;
+    const BOOL result = ::GetMessageW(&message, nullptr, 0, 0);
+    if (result == 0 || result == -1) {
+        terminated_ = true;
+        return false;
+    }
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+    return true;
+}
+
+void TApplication::Run() {
+    if (mainForm_ != nullptr) {
+        try {
+            mainForm_->Show();
+        } catch (...) {
+            HandleException(this);
+        }
+    }
+    while (!terminated_ && HandleMessage()) {
+    }
+}
+
+void TApplication::ProcessMessages() {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            terminated_ = true;
+            break;
+        }
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
+void TApplication::Terminate() {
+    if (!terminated_) {
+        terminated_ = true;
+        ::PostQuitMessage(0);
+    }
+}
+
+void TApplication::ShowException(const Exception& error) {
+    AnsiString message = error.Message();
+    // A message gets a closing period unless it already ends in punctuation.
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
+        message += '.';
+    HWND owner = (mainForm_ != nullptr && mainForm_->HandleAllocated()) ? mainForm_->Handle() : nullptr;
+    ::MessageBoxW(owner, AsWin(AnsiToWide(message)), AsWin(AnsiToWide(title_)), MB_OK | MB_ICONSTOP);
+}
+
+void TApplication::HandleException(TObject* sender) {
+    auto dispatch = [&](Exception& error) {
+        if (OnException)
+            OnException(sender, error);
+        else
+            ShowException(error);
+    };
+    try {
+        throw;
+    } catch (EAbort&) {
+    } catch (Exception& error) {
+        dispatch(error);
+    } catch (std::exception& error) {
+        Exception wrapped(error.what());
+        dispatch(wrapped);
+    } catch (...) {
+        Exception wrapped("Unknown exception");
+        dispatch(wrapped);
+    }
+}
+
+void HandleExceptionInCallback(TObject* sender) noexcept {
+    try {
+        if (Application != nullptr)
+            Application->HandleException(sender);
+    } catch (...) {
+        // The handler itself failed; there is nobody left to tell.
+    }
+}

@@ -1,0 +1,241 @@
+// Objects with run-time class information, published-property tables, persistent objects and
+// components with ownership. Platform-free: the form reader and the translation tools work from
+// these tables on every platform.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <vector>
+
+#include "Exceptions.h"
+#include "FormData.h"
+#include "SysTypes.h"
+
+class TObject;
+class TPersistent;
+class TComponent;
+
+using TNotifyEvent = std::function<void(TObject* sender)>;
+
+enum class TTypeKind { tkInteger, tkBoolean, tkEnumeration, tkSet, tkString, tkWString, tkClass, tkMethod };
+
+// Integer values that a stored description may also write as identifiers (colours, charsets).
+struct TIdentMapEntry {
+    int32_t Value;
+    const char* Name;
+};
+
+struct TPropInfo {
+    AnsiString Name;
+    TTypeKind Kind = TTypeKind::tkInteger;
+    // Enumerations and sets: the identifier of each ordinal (a set stores bit n for ordinal n).
+    std::vector<AnsiString> EnumNames;
+    const std::vector<TIdentMapEntry>* IdentMap = nullptr;
+    std::function<int64_t(const TPersistent&)> GetOrdinal;
+    std::function<void(TPersistent&, int64_t)> SetOrdinal;
+    std::function<WideString(const TPersistent&)> GetText;
+    std::function<void(TPersistent&, const WideString&)> SetText;
+    std::function<TPersistent*(TPersistent&)> GetObject;
+    std::function<void(TPersistent&, TNotifyEvent, const AnsiString& methodName)> SetMethod;
+    std::function<AnsiString(const TPersistent&)> GetMethodName;
+    // The value the writer leaves out; none for most properties.
+    int64_t Default = std::numeric_limits<int64_t>::min();
+};
+
+// A published method, callable by name (event handlers bound from stored descriptions).
+struct TMethodEntry {
+    AnsiString Name;
+    std::function<void(TObject& self, TObject* sender)> Invoke;
+};
+
+// A published component field, filled with the component of the same name when a form is read.
+struct TFieldEntry {
+    AnsiString Name;
+    std::function<void(TObject& self, TComponent* component)> Assign;
+};
+
+struct TClassInfo {
+    AnsiString ClassName;
+    const TClassInfo* Parent = nullptr;
+    std::vector<TPropInfo> Properties = {};
+    std::vector<TMethodEntry> Methods = {};
+    std::vector<TFieldEntry> Fields = {};
+    // Creates an instance owned by owner; set for classes a stored description may name.
+    TComponent* (*Create)(TComponent* owner) = nullptr;
+
+    // Look-ups walk up the class chain and ignore case, as identifiers do.
+    const TPropInfo* FindProperty(const AnsiString& name) const;
+    const TMethodEntry* FindMethod(const AnsiString& name) const;
+    const TFieldEntry* FindField(const AnsiString& name) const;
+    bool InheritsFrom(const TClassInfo& other) const;
+};
+
+bool SameIdentifier(const AnsiString& a, const AnsiString& b);
+
+#define RTL_DECLARE_CLASS_INFO()                                                                             \
+public:                                                                                                      \
+    static const TClassInfo& StaticClassInfo();                                                              \
+    const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+
+class TObject {
+public:
+    virtual ~TObject() = default;
+    static const TClassInfo& StaticClassInfo();
+    virtual const TClassInfo& ClassInfo() const { return StaticClassInfo(); }
+    const AnsiString& ClassName() const { return ClassInfo().ClassName; }
+    bool InheritsFrom(const TClassInfo& info) const { return ClassInfo().InheritsFrom(info); }
+};
+
+class TPersistent : public TObject {
+    RTL_DECLARE_CLASS_INFO()
+};
+
+// Registry of the classes a stored description may create, filled by the units' start-up.
+void RegisterComponentClass(const TClassInfo& info);
+void UnregisterComponentClass(const TClassInfo& info);
+const TClassInfo* FindClassInfo(const AnsiString& className);
+// Raises EClassNotFound "Class %s not found".
+const TClassInfo& GetClassInfo(const AnsiString& className);
+
+enum TComponentStateFlag : uint32_t { csLoading = 1, csDestroying = 2, csDesigning = 4 };
+
+// A component belongs to its owner, which destroys it; components are therefore created on the
+// heap when they have an owner.
+class TComponent : public TPersistent {
+    RTL_DECLARE_CLASS_INFO()
+public:
+    explicit TComponent(TComponent* owner);
+    ~TComponent() override;
+    TComponent(const TComponent&) = delete;
+    TComponent& operator=(const TComponent&) = delete;
+
+    TComponent* Owner() const { return owner_; }
+    const AnsiString& Name() const { return name_; }
+    // Raises EComponentError for a name that is not an identifier or is taken within the owner.
+    virtual void SetName(const AnsiString& name);
+    int32_t Tag() const { return tag_; }
+    void SetTag(int32_t tag) { tag_ = tag; }
+
+    int ComponentCount() const { return static_cast<int>(components_.size()); }
+    TComponent* Components(int index) const { return components_.at(static_cast<size_t>(index)); }
+    TComponent* FindComponent(const AnsiString& name) const;
+
+    uint32_t ComponentState() const { return state_; }
+    void SetLoading(bool loading);
+
+    // Called once every property of a stored description has been read.
+    virtual void Loaded();
+    // The component that contains this one in a stored description (a control's parent).
+    virtual void SetParentComponent(TComponent* parent);
+
+    // Properties of a stored description that no class of this program knows, kept as read.
+    std::vector<TFormProperty>& KeptProperties() { return keptProperties_; }
+    const std::vector<TFormProperty>& KeptProperties() const { return keptProperties_; }
+
+private:
+    void InsertComponent(TComponent* component);
+    void RemoveComponent(TComponent* component);
+
+    TComponent* owner_ = nullptr;
+    AnsiString name_;
+    int32_t tag_ = 0;
+    uint32_t state_ = 0;
+    std::vector<TComponent*> components_;
+    std::vector<TFormProperty> keptProperties_;
+};
+
+// Property-table builders for the common shapes of accessors.
+template <class C>
+TPropInfo IntegerProperty(const char* name, int32_t (C::*get)() const, void (C::*set)(int32_t),
+                          const std::vector<TIdentMapEntry>* idents = nullptr) {
+    TPropInfo info;
+    info.Name = name;
+    info.Kind = TTypeKind::tkInteger;
+    info.IdentMap = idents;
+    info.GetOrdinal = [get](const TPersistent& o) { return static_cast<int64_t>((static_cast<const C&>(o).*get)()); };
+    info.SetOrdinal = [set](TPersistent& o, int64_t v) { (static_cast<C&>(o).*set)(static_cast<int32_t>(v)); };
+    return info;
+}
+
+template <class C>
+TPropInfo BooleanProperty(const char* name, bool (C::*get)() const, void (C::*set)(bool)) {
+    TPropInfo info;
+    info.Name = name;
+    info.Kind = TTypeKind::tkBoolean;
+    info.GetOrdinal = [get](const TPersistent& o) { return static_cast<int64_t>((static_cast<const C&>(o).*get)()); };
+    info.SetOrdinal = [set](TPersistent& o, int64_t v) { (static_cast<C&>(o).*set)(v != 0); };
+    return info;
+}
+
+template <class C, class E>
+TPropInfo EnumProperty(const char* name, E (C::*get)() const, void (C::*set)(E), std::vector<AnsiString> names) {
+    TPropInfo info;
+    info.Name = name;
+    info.Kind = TTypeKind::tkEnumeration;
+    info.EnumNames = std::move(names);
+    info.GetOrdinal = [get](const TPersistent& o) { return static_cast<int64_t>((static_cast<const C&>(o).*get)()); };
+    info.SetOrdinal = [set](TPersistent& o, int64_t v) { (static_cast<C&>(o).*set)(static_cast<E>(v)); };
+    return info;
+}
+
+template <class C>
+TPropInfo SetProperty(const char* name, uint32_t (C::*get)() const, void (C::*set)(uint32_t),
+                      std::vector<AnsiString> names) {
+    TPropInfo info;
+    info.Name = name;
+    info.Kind = TTypeKind::tkSet;
+    info.EnumNames = std::move(names);
+    info.GetOrdinal = [get](const TPersistent& o) { return static_cast<int64_t>((static_cast<const C&>(o).*get)()); };
+    info.SetOrdinal = [set](TPersistent& o, int64_t v) { (static_cast<C&>(o).*set)(static_cast<uint32_t>(v)); };
+    return info;
+}
+
+// An ANSI text property; stored wide text reaches it through the runtime's conversion.
+TPropInfo MakeAnsiStringProperty(const char* name, std::function<AnsiString(const TPersistent&)> get,
+                                 std::function<void(TPersistent&, const AnsiString&)> set);
+
+template <class C>
+TPropInfo AnsiStringProperty(const char* name, AnsiString (C::*get)() const, void (C::*set)(const AnsiString&)) {
+    return MakeAnsiStringProperty(
+        name, [get](const TPersistent& o) { return (static_cast<const C&>(o).*get)(); },
+        [set](TPersistent& o, const AnsiString& v) { (static_cast<C&>(o).*set)(v); });
+}
+
+template <class C>
+TPropInfo ObjectProperty(const char* name, TPersistent* (C::*get)()) {
+    TPropInfo info;
+    info.Name = name;
+    info.Kind = TTypeKind::tkClass;
+    info.GetObject = [get](TPersistent& o) { return (static_cast<C&>(o).*get)(); };
+    return info;
+}
+
+// An event property backed by a TNotifyEvent field and the name of the handler bound to it.
+template <class C>
+TPropInfo EventProperty(const char* name, TNotifyEvent C::*handler, AnsiString C::*handlerName) {
+    TPropInfo info;
+    info.Name = name;
+    info.Kind = TTypeKind::tkMethod;
+    info.SetMethod = [handler, handlerName](TPersistent& o, TNotifyEvent event, const AnsiString& method) {
+        static_cast<C&>(o).*handler = std::move(event);
+        static_cast<C&>(o).*handlerName = method;
+    };
+    info.GetMethodName = [handlerName](const TPersistent& o) { return static_cast<const C&>(o).*handlerName; };
+    return info;
+}
+
+template <class C>
+TMethodEntry PublishedMethod(const char* name, void (C::*method)(TObject*)) {
+    return {name, [method](TObject& self, TObject* sender) { (static_cast<C&>(self).*method)(sender); }};
+}
+
+template <class C, class F>
+TFieldEntry PublishedField(const char* name, F* C::*field) {
+    return {name, [field](TObject& self, TComponent* component) {
+                F* typed = dynamic_cast<F*>(component);
+                if (component != nullptr && typed == nullptr)
+                    throw EReadError("Invalid property value");
+                static_cast<C&>(self).*field = typed;
+            }};
+}

@@ -1,0 +1,10 @@
+# Framework sources that include no Windows header: built for Windows and natively alike.
+set(RTL_PORTABLE_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(RTL_PORTABLE_SOURCES
+    ${RTL_PORTABLE_DIR}/Classes.cpp
+    ${RTL_PORTABLE_DIR}/FormData.cpp
+    ${RTL_PORTABLE_DIR}/FormLoader.cpp
+    ${RTL_PORTABLE_DIR}/Format.cpp
+    ${RTL_PORTABLE_DIR}/Streams.cpp
+    ${RTL_PORTABLE_DIR}/TextConversion.cpp
+    ${RTL_PORTABLE_DIR}/UnitRegistry.cpp)

@@ -1,0 +1,83 @@
+#include "VynLXSetupUtils.h"
+
+#include "Handles.h"
+#include "OSError.h"
+#include "TextConversion.h"
+#include "VynClasses.h"
+#include "VynFormatStrUtils.h"
+#include "VynSysUtils.h"
+#include "VynWindows.h"
+
+namespace {
+
+using TDllRegisterServer = HRESULT(STDAPICALLTYPE*)();
+
+[[noreturn]] void RaiseCannotCreate(const WideString& fileName) {
+    throw EFCreateError(WideToAnsi(FormatWide(u"Cannot create file %s", {fileName})));
+}
+
+// A temporary file that is deleted unless it was committed into place.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(WideString path) : path_(std::move(path)) {}
+    ~TemporaryFile() {
+        if (!path_.empty())
+            DeleteFileWide(path_);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const WideString& Path() const { return path_; }
+    void Committed() { path_.clear(); }
+
+private:
+    WideString path_;
+};
+
+// Opening the existing target for writing shows whether it can be replaced at all (read-only
+// attribute, another process holding it) without changing a byte of it.
+void CheckReplaceable(const WideString& target) {
+    if (VynGetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    UniqueFileHandle probe(
+        VynCreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!probe)
+        RaiseCannotCreate(target);
+}
+
+WideString TemporaryNameBeside(const WideString& target) {
+    WCHAR name[MAX_PATH + 1] = {};
+    const WideString folder = ExtractFilePathWide(target);
+    if (::GetTempFileNameW(WinText(folder), L"~fe", 0, name) == 0)
+        RaiseCannotCreate(target);
+    return WideString(reinterpret_cast<const char16_t*>(name));
+}
+
+} // namespace
+
+void RegisterDll(const WideString& path) {
+    UniqueModule library(VynLoadLibraryW(path.c_str()));
+    if (!library)
+        RaiseLastOSError();
+    auto registerServer =
+        reinterpret_cast<TDllRegisterServer>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "DllRegisterServer")));
+    if (registerServer == nullptr)
+        RaiseLastOSError();
+    try {
+        OleCheck(registerServer());
+    } catch (Exception& error) {
+        const WideString paragraph = FormatWide(u"Error occurred while registering %s.", {path});
+        error.SetMessage(WideToAnsi(paragraph + u"\r\n\r\n") + error.Message());
+        throw;
+    }
+}
+
+void InstallResourceFile(HMODULE module, const WideString& resourceName, const char16_t* resourceType,
+                         const WideString& target) {
+    TVynResourceStream payload(module, resourceName, resourceType);
+    CheckReplaceable(target);
+    TemporaryFile temporary(TemporaryNameBeside(target));
+    payload.SaveToWideFile(temporary.Path());
+    if (!::MoveFileExW(WinText(temporary.Path()), WinText(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        RaiseCannotCreate(target);
+    temporary.Committed();
+}

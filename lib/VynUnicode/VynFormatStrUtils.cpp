@@ -1,0 +1,5 @@
+#include "VynFormatStrUtils.h"
+
+WideString FormatWide(const WideString& format, const std::vector<TVarRec>& args) {
+    return WideFormat(format, args);
+}

@@ -1,0 +1,190 @@
+// The installer run as a user runs it, observed from outside: its windows, the installed file,
+// the registry.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <thread>
+
+#include "WineTestSupport.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::wstring ClassIdKey = L"CLSID\\{00000103-0000-0010-8000-00AA006D2EA4}";
+
+class FerruleInstall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installFolder_ = CommonFilesFolder() + L"\\Microsoft Shared\\DAO";
+        installFile_ = installFolder_ + L"\\dao360.dll";
+        RemoveFile(installFile_);
+        DeleteRegistryTree(HKEY_CLASSES_ROOT, L"DAO.TableDef.36");
+        DeleteRegistryTree(HKEY_CLASSES_ROOT, L"DAO.TableDef");
+        DeleteRegistryTree(HKEY_CLASSES_ROOT, ClassIdKey);
+        DeleteRegistryTree(HKEY_CURRENT_USER, L"Software\\FerruleTests");
+    }
+    void TearDown() override {
+        RemoveFile(installFile_);
+        for (const std::wstring& name : FilesIn(installFolder_))
+            RemoveFile(installFolder_ + L"\\" + name);
+    }
+
+    std::wstring UnloadTrace() const {
+        return ReadRegistryString(HKEY_CURRENT_USER, L"Software\\FerruleTests", L"Unloaded");
+    }
+
+    // Waits for the error message of a failed installation and returns its window.
+    static HWND WaitForMessageBox(const RunningProgram& program) {
+        HWND box = program.WaitForWindow(L"#32770", 60s);
+        EXPECT_NE(box, nullptr) << "no message box appeared";
+        return box;
+    }
+
+    static void CloseMessageBox(HWND box) {
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        for (int i = 0; i < 500 && ::IsWindow(box); ++i)
+            std::this_thread::sleep_for(10ms);
+        EXPECT_FALSE(::IsWindow(box));
+    }
+
+    std::wstring installFolder_;
+    std::wstring installFile_;
+};
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+TEST_F(FerruleInstall, FreshPrefixGetsTheFileAndTheRegistration) {
+    // A stale, longer file of another content is replaced whole.
+    ::SHCreateDirectoryExW(nullptr, installFolder_.c_str(), nullptr);
+    WriteFileBytes(installFile_, std::vector<char>(2'000'000, 'x'));
+
+    RunningProgram installer(HostPath(FERRULE_PATH));
+    ASSERT_EQ(installer.WaitForExit(60s), 0u);
+
+    EXPECT_EQ(ReadFileBytes(installFile_), ReadFileBytes(HostPath(STANDIN_DAO_PATH)));
+    const std::wstring classId = ReadRegistryString(HKEY_CLASSES_ROOT, L"DAO.TableDef.36\\CLSID");
+    EXPECT_EQ(classId, L"{00000103-0000-0010-8000-00AA006D2EA4}");
+    EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, L"DAO.TableDef\\CLSID"), classId);
+    EXPECT_TRUE(SamePath(ReadRegistryString(HKEY_CLASSES_ROOT, L"CLSID\\" + classId + L"\\InprocServer32"),
+                         installFile_));
+    EXPECT_EQ(FilesIn(installFolder_), std::vector<std::wstring>{L"dao360.dll"}) << "a temporary file was left";
+}
+
+TEST_F(FerruleInstall, FailingRegistrationNamesTheFileAndKeepsTheWindowOpen) {
+    RunningProgram installer(HostPath(FERRULE_FAILING_PATH));
+    HWND box = WaitForMessageBox(installer);
+    ASSERT_NE(box, nullptr);
+
+    const std::wstring expected = L"Error occurred while registering " + installFile_ + L".\r\n\r\n" +
+                                  SystemMessage(static_cast<DWORD>(0x80004005L)) + L".";
+    EXPECT_EQ(MessageBoxText(box), expected);
+    EXPECT_EQ(WindowText(box), L"Ferrule 3.6");
+    EXPECT_TRUE(SamePath(UnloadTrace(), installFile_)) << "the library was not unloaded after the failure";
+
+    HWND form = installer.WaitForWindow(L"TFerruleForm", 5s);
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(WindowText(form), L"DAO 3.60 setup - registering...");
+
+    CloseMessageBox(box);
+    EXPECT_EQ(installer.WaitForExit(1s), static_cast<DWORD>(STILL_ACTIVE)) << "no retry, no exit after an error";
+    EXPECT_EQ(WindowText(form), L"DAO 3.60 setup - registering...");
+
+    // The window has no close box; Alt+F4 still closes it and ends the program.
+    ::PostMessageW(form, WM_SYSKEYDOWN, VK_F4, 0);
+    EXPECT_EQ(installer.WaitForExit(30s), 0u);
+}
+
+TEST_F(FerruleInstall, TheWindowIsACentredOneLineToolWindow) {
+    RunningProgram installer(HostPath(FERRULE_FAILING_PATH));
+    HWND box = WaitForMessageBox(installer);
+    ASSERT_NE(box, nullptr);
+    HWND form = installer.WaitForWindow(L"TFerruleForm", 5s);
+    ASSERT_NE(form, nullptr);
+
+    const LONG_PTR style = ::GetWindowLongPtrW(form, GWL_STYLE);
+    const LONG_PTR exStyle = ::GetWindowLongPtrW(form, GWL_EXSTYLE);
+    EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+    EXPECT_FALSE(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+
+    RECT client;
+    ::GetClientRect(form, &client);
+    EXPECT_EQ(client.right - client.left, 309);
+    EXPECT_EQ(client.bottom - client.top, 1);
+
+    RECT outer;
+    ::GetWindowRect(form, &outer);
+    const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_NEAR(outer.left, (screenWidth - (outer.right - outer.left)) / 2, 1);
+    EXPECT_NEAR(outer.top, (screenHeight - (outer.bottom - outer.top)) / 2, 1);
+    CloseMessageBox(box);
+}
+
+TEST_F(FerruleInstall, SFalseCountsAsSuccess) {
+    RunningProgram installer(HostPath(FERRULE_SFALSE_PATH));
+    EXPECT_EQ(installer.WaitForExit(60s), 0u);
+    EXPECT_EQ(ReadFileBytes(installFile_), ReadFileBytes(HostPath(STANDIN_SFALSE_PATH)));
+    EXPECT_TRUE(SamePath(UnloadTrace(), installFile_));
+}
+
+TEST_F(FerruleInstall, ANonLibraryGivesThePlainSystemError) {
+    RunningProgram installer(HostPath(FERRULE_NOT_A_LIBRARY_PATH));
+    HWND box = WaitForMessageBox(installer);
+    ASSERT_NE(box, nullptr);
+    const std::wstring text = MessageBoxText(box);
+    EXPECT_EQ(text.rfind(L"System Error.  Code: ", 0), 0u) << std::string(text.begin(), text.end());
+    EXPECT_EQ(text.find(L"registering"), std::wstring::npos);
+    EXPECT_EQ(WindowText(installer.WaitForWindow(L"TFerruleForm", 5s)), L"DAO 3.60 setup - registering...");
+    CloseMessageBox(box);
+}
+
+TEST_F(FerruleInstall, AMissingExportGivesThePlainSystemErrorAndUnloads) {
+    RunningProgram installer(HostPath(FERRULE_WITHOUT_REGISTRATION_PATH));
+    HWND box = WaitForMessageBox(installer);
+    ASSERT_NE(box, nullptr);
+    const std::wstring expected = L"System Error.  Code: 127.\r\n" + SystemMessage(ERROR_PROC_NOT_FOUND) + L".";
+    EXPECT_EQ(MessageBoxText(box), expected);
+    EXPECT_TRUE(SamePath(UnloadTrace(), installFile_));
+    CloseMessageBox(box);
+}
+
+class FerruleProtectedTarget : public FerruleInstall {
+protected:
+    void SetUp() override {
+        FerruleInstall::SetUp();
+        ::SHCreateDirectoryExW(nullptr, installFolder_.c_str(), nullptr);
+        WriteFileBytes(installFile_, oldContent_);
+    }
+    void ExpectRefusedAndUnchanged() {
+        RunningProgram installer(HostPath(FERRULE_PATH));
+        HWND box = WaitForMessageBox(installer);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(MessageBoxText(box), L"Cannot create file " + installFile_ + L".");
+        EXPECT_EQ(WindowText(installer.WaitForWindow(L"TFerruleForm", 5s)), L"DAO 3.60 setup - installing...");
+        CloseMessageBox(box);
+        EXPECT_EQ(ReadFileBytes(installFile_), oldContent_);
+        EXPECT_EQ(FilesIn(installFolder_), std::vector<std::wstring>{L"dao360.dll"}) << "a temporary file was left";
+        EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, L"DAO.TableDef.36\\CLSID"), L"");
+    }
+    const std::vector<char> oldContent_{'o', 'l', 'd', ' ', 'd', 'a', 'o'};
+};
+
+TEST_F(FerruleProtectedTarget, ReadOnlyTargetIsReportedAndKept) {
+    ::SetFileAttributesW(installFile_.c_str(), FILE_ATTRIBUTE_READONLY);
+    ExpectRefusedAndUnchanged();
+}
+
+TEST_F(FerruleProtectedTarget, LockedTargetIsReportedAndKept) {
+    UniqueFileHandle lock(::CreateFileW(installFile_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(lock.valid());
+    ExpectRefusedAndUnchanged();
+}
+
+} // namespace

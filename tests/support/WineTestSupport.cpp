@@ -1,0 +1,156 @@
+#include "WineTestSupport.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <thread>
+
+std::wstring HostPath(const char* unixPath) {
+    std::wstring path = L"Z:";
+    for (const char* p = unixPath; *p != '\0'; ++p)
+        path.push_back(*p == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p)));
+    return path;
+}
+
+std::vector<char> ReadFileBytes(const std::wstring& path) {
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    if (!file)
+        throw std::runtime_error("cannot read test file");
+    return std::vector<char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::wstring& path, const std::vector<char>& bytes) {
+    std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!file)
+        throw std::runtime_error("cannot write test file");
+}
+
+bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void RemoveFile(const std::wstring& path) {
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path.c_str());
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find)
+        return names;
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            names.emplace_back(data.cFileName);
+    } while (::FindNextFileW(find.get(), &data));
+    return names;
+}
+
+std::wstring CommonFilesFolder() {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES_COMMON, nullptr, 0, path)))
+        throw std::runtime_error("no Common Files folder");
+    return path;
+}
+
+std::wstring ReadRegistryString(HKEY root, const std::wstring& key, const wchar_t* name) {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    DWORD type = 0;
+    if (::SHGetValueW(root, key.c_str(), name, &type, value, &size) != ERROR_SUCCESS || type != REG_SZ)
+        return {};
+    return value;
+}
+
+void DeleteRegistryTree(HKEY root, const std::wstring& key) { ::SHDeleteKeyW(root, key.c_str()); }
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[1024] = {};
+    ::GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+std::wstring ClassNameOf(HWND window) {
+    wchar_t name[256] = {};
+    ::GetClassNameW(window, name, 256);
+    return name;
+}
+
+RunningProgram::RunningProgram(const std::wstring& path) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::wstring commandLine = L"\"" + path + L"\"";
+    if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &info))
+        throw std::runtime_error("cannot start the program under test");
+    ::CloseHandle(info.hThread);
+    process_.reset(info.hProcess);
+    processId_ = info.dwProcessId;
+}
+
+RunningProgram::~RunningProgram() {
+    if (::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(process_.get(), 99);
+        ::WaitForSingleObject(process_.get(), 5000);
+    }
+}
+
+DWORD RunningProgram::WaitForExit(std::chrono::milliseconds timeout) {
+    if (::WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    DWORD code = 0;
+    ::GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
+std::vector<HWND> RunningProgram::TopLevelWindows() const {
+    struct Search {
+        DWORD processId;
+        std::vector<HWND> windows;
+    } search{processId_, {}};
+    ::EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == s->processId)
+                s->windows.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.windows;
+}
+
+HWND RunningProgram::WaitForWindow(const std::wstring& className, std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    do {
+        for (HWND window : TopLevelWindows())
+            if (::IsWindowVisible(window) && ClassNameOf(window) == className)
+                return window;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return nullptr;
+}
+
+std::wstring MessageBoxText(HWND box) {
+    wchar_t text[4096] = {};
+    ::GetDlgItemTextW(box, 0xFFFF, text, 4096);
+    return text;
+}
+
+std::wstring SystemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                              FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                                          nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    UniqueLocalMemory owner(static_cast<HLOCAL>(text));
+    std::wstring message(text != nullptr ? text : L"", length);
+    while (!message.empty() && (message.back() <= L' ' || message.back() == L'.'))
+        message.pop_back();
+    return message;
+}

@@ -1,0 +1,51 @@
+// Helpers of the Windows test programs: paths of build outputs, files, registry, and driving
+// another program's windows from outside.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "Handles.h"
+#include "SysTypes.h"
+
+// A path of the build machine ("/a/b") as the Windows path Wine maps it to ("Z:\a\b").
+std::wstring HostPath(const char* unixPath);
+
+std::vector<char> ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::vector<char>& bytes);
+bool FileExists(const std::wstring& path);
+// Clears a read-only attribute first.
+void RemoveFile(const std::wstring& path);
+std::vector<std::wstring> FilesIn(const std::wstring& folder);
+std::wstring CommonFilesFolder();
+
+// The default (or named) string value of a key, or "" when absent.
+std::wstring ReadRegistryString(HKEY root, const std::wstring& key, const wchar_t* name = nullptr);
+void DeleteRegistryTree(HKEY root, const std::wstring& key);
+
+std::wstring WindowText(HWND window);
+std::wstring ClassNameOf(HWND window);
+
+// A program started for a test; it is killed if the test ends while it still runs.
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::wstring& path);
+    ~RunningProgram();
+    DWORD ProcessId() const { return processId_; }
+    // The exit code, or STILL_ACTIVE when it did not end in time.
+    DWORD WaitForExit(std::chrono::milliseconds timeout);
+    // The first visible top-level window of the program with that class, or null after timeout.
+    HWND WaitForWindow(const std::wstring& className, std::chrono::milliseconds timeout) const;
+    std::vector<HWND> TopLevelWindows() const;
+
+private:
+    UniqueKernelHandle process_;
+    DWORD processId_ = 0;
+};
+
+// The text of a standard message box (the static control 0xFFFF).
+std::wstring MessageBoxText(HWND box);
+std::wstring SystemMessage(DWORD code);
