@@ -122,7 +122,9 @@ void TApplication::Run() {
             HandleException(this);
         }
     }
-    while (!terminated_ && HandleMessage()) {
+    // Runs until WM_QUIT itself is taken from the queue, so that no stale quit message is left
+    // behind for a later loop.
+    while (HandleMessage()) {
     }
 }
 

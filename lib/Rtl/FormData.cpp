@@ -1219,7 +1219,7 @@ private:
     }
 
     void WriteValue(const TFormValue& value, const AnsiString& property) {
-        const AnsiString context = "Value of property '" + property + "'";
+        const auto context = [&property] { return "Value of property '" + property + "'"; };
         switch (value.Type) {
         case TValueType::vaList: {
             NestingGuard guard(depth_, TooDeep());
@@ -1252,7 +1252,7 @@ private:
         case TValueType::vaExtended: {
             BinaryFloat decoded;
             if (!DecodeExtended(value.Extended, decoded))
-                Fail(context + " is not a finite number");
+                Fail(context() + " is not a finite number");
             WriteType(value.Type);
             out_.insert(out_.end(), value.Extended.begin(), value.Extended.end());
             return;
@@ -1260,7 +1260,7 @@ private:
         case TValueType::vaSingle: {
             float number = 0;
             if (!DoubleToSingle(value.Float, number))
-                Fail(context + " is not a finite single-precision number");
+                Fail(context() + " is not a finite single-precision number");
             uint32_t bits = 0;
             std::memcpy(&bits, &number, sizeof bits);
             WriteType(value.Type);
@@ -1269,7 +1269,7 @@ private:
         }
         case TValueType::vaDate: {
             if (!std::isfinite(value.Float))
-                Fail(context + " is not a finite number");
+                Fail(context() + " is not a finite number");
             uint64_t bits = 0;
             std::memcpy(&bits, &value.Float, sizeof bits);
             WriteType(value.Type);
@@ -1279,26 +1279,26 @@ private:
         case TValueType::vaString:
         case TValueType::vaIdent:
             WriteType(value.Type);
-            WriteShortString(value.Text, context);
+            WriteShortString(value.Text, context());
             return;
         case TValueType::vaBinary:
         case TValueType::vaLString:
             WriteType(value.Type);
-            WriteLength(value.Text.size(), context);
+            WriteLength(value.Text.size(), context());
             WriteRaw(value.Text);
             return;
         case TValueType::vaWString:
             WriteType(value.Type);
-            WriteLength(value.Wide.size(), context);
+            WriteLength(value.Wide.size(), context());
             for (char16_t unit : value.Wide)
                 WriteLittleEndian(unit, 2);
             return;
         case TValueType::vaUTF8String: {
             std::string bytes;
             if (!Utf16ToUtf8(value.Wide, bytes))
-                Fail(context + " holds an unpaired surrogate");
+                Fail(context() + " holds an unpaired surrogate");
             WriteType(value.Type);
-            WriteLength(bytes.size(), context);
+            WriteLength(bytes.size(), context());
             WriteRaw(bytes);
             return;
         }
@@ -1306,8 +1306,8 @@ private:
             WriteType(value.Type);
             for (const AnsiString& item : value.SetItems) {
                 if (item.empty())
-                    Fail(context + " has an empty set element");
-                WriteShortString(item, context);
+                    Fail(context() + " has an empty set element");
+                WriteShortString(item, context());
             }
             WriteByte(0);
             return;
@@ -1332,7 +1332,7 @@ private:
             break;
         }
         // A null only ends lists and collections in the stream; as a value it would end them early.
-        Fail(context + " has no valid type");
+        Fail(context() + " has no valid type");
     }
 
     std::vector<uint8_t> out_;
@@ -2014,7 +2014,7 @@ private:
 
     // Starts where the value begins on the current line; nested lines are indented from `indent`.
     void RenderValue(const TFormValue& value, int indent, const AnsiString& property) {
-        const AnsiString context = "Value of property '" + property + "'";
+        const auto context = [&property] { return "Value of property '" + property + "'"; };
         switch (value.Type) {
         case TValueType::vaInt8:
         case TValueType::vaInt16:
@@ -2025,7 +2025,7 @@ private:
         case TValueType::vaExtended: {
             BinaryFloat decoded;
             if (!DecodeExtended(value.Extended, decoded))
-                Fail(context + " is not a finite number");
+                Fail(context() + " is not a finite number");
             out_ += FormatDecimal(decoded.Negative, ShortestDecimal(decoded, kExtendedFormat));
             return;
         }
@@ -2033,14 +2033,14 @@ private:
             float number = 0;
             BinaryFloat decoded;
             if (!DoubleToSingle(value.Float, number) || !DecodeSingle(number, decoded))
-                Fail(context + " is not a finite single-precision number");
+                Fail(context() + " is not a finite single-precision number");
             out_ += FormatDecimal(decoded.Negative, ShortestDecimal(decoded, kSingleFormat)) + "s";
             return;
         }
         case TValueType::vaDate: {
             BinaryFloat decoded;
             if (!DecodeDouble(value.Float, decoded))
-                Fail(context + " is not a finite number");
+                Fail(context() + " is not a finite number");
             out_ += FormatDecimal(decoded.Negative, ShortestDecimal(decoded, kDoubleFormat)) + "d";
             return;
         }
@@ -2063,7 +2063,7 @@ private:
         }
         case TValueType::vaIdent:
             if (!IsIdentifier(value.Text, true))
-                Fail(context + " is not an identifier");
+                Fail(context() + " is not an identifier");
             out_ += value.Text;
             return;
         case TValueType::vaFalse:
@@ -2079,7 +2079,7 @@ private:
             out_ += '[';
             for (size_t i = 0; i < value.SetItems.size(); ++i) {
                 if (!IsIdentifier(value.SetItems[i], false))
-                    Fail(context + " has a set element that is not an identifier");
+                    Fail(context() + " has a set element that is not an identifier");
                 if (i > 0)
                     out_ += ", ";
                 out_ += value.SetItems[i];
@@ -2128,7 +2128,7 @@ private:
         case TValueType::vaNull:
             break;
         }
-        Fail(context + " has no valid type");
+        Fail(context() + " has no valid type");
     }
 
     AnsiString out_;

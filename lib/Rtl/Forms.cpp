@@ -34,6 +34,10 @@ void EnsureWindowClass(const WideString& className, WNDPROC procedure) {
     registered.insert(className);
 }
 
+// The form whose window is being created: the system sends messages (WM_GETMINMAXINFO first)
+// before CreateWindowEx returns and even before WM_NCCREATE carries the creation parameter.
+thread_local TCustomForm* formBeingCreated = nullptr;
+
 AnsiString UpperCase(AnsiString text) {
     for (char& c : text)
         if (c >= 'a' && c <= 'z')
@@ -211,10 +215,12 @@ void TCustomForm::CreateHandle() {
     const bool defaultPosition = position_ == poDefault || position_ == poDefaultPosOnly;
     const bool defaultSize = position_ == poDefault || position_ == poDefaultSizeOnly;
     HWND owner = Application ? Application->Handle() : nullptr;
+    formBeingCreated = this;
     HWND window = ::CreateWindowExW(WindowExStyle(), AsWin(className), AsWin(AnsiToWide(caption_)), WindowStyle(),
                                     defaultPosition ? CW_USEDEFAULT : left_, defaultPosition ? CW_USEDEFAULT : top_,
                                     defaultSize ? CW_USEDEFAULT : Width(), defaultSize ? CW_USEDEFAULT : Height(),
                                     owner, nullptr, MainInstance(), this);
+    formBeingCreated = nullptr;
     if (window == nullptr)
         RaiseLastOSError();
     if (window_.get() != window)
@@ -266,6 +272,13 @@ LRESULT TCustomForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_GETMINMAXINFO: {
+        // The system's minimum tracking size would make a caption-only form taller than designed.
+        const LRESULT result = DefaultHandler(message, wParam, lParam);
+        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+        limits->ptMinTrackSize = POINT{0, 0};
+        return result;
+    }
     case WM_ERASEBKGND: {
         if (!brush_)
             brush_.reset(::CreateSolidBrush(ColorToRGB(color_)));
@@ -286,11 +299,10 @@ LRESULT TCustomForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK TCustomForm::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* form = static_cast<TCustomForm*>(create->lpCreateParams);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-        form->window_.reset(window);
+    if (formBeingCreated != nullptr && ::GetWindowLongPtrW(window, GWLP_USERDATA) == 0) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(formBeingCreated));
+        formBeingCreated->window_.reset(window);
+        formBeingCreated = nullptr;
     }
     auto* form = reinterpret_cast<TCustomForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (form == nullptr)

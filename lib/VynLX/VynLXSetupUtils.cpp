@@ -36,8 +36,13 @@ private:
 // Opening the existing target for writing shows whether it can be replaced at all (read-only
 // attribute, another process holding it) without changing a byte of it.
 void CheckReplaceable(const WideString& target) {
-    if (VynGetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+    const DWORD attributes = VynGetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
+    // Checked by attribute too: a process with administrative file rights may be allowed to
+    // open a read-only file for writing, yet read-only must still mean "leave it alone".
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
+        RaiseCannotCreate(target);
     UniqueFileHandle probe(
         VynCreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!probe)

@@ -9,7 +9,6 @@
 namespace {
 
 WideString Wide(const std::wstring& text) { return WideString(text.begin(), text.end()); }
-std::wstring Win(const WideString& text) { return std::wstring(text.begin(), text.end()); }
 
 bool IsLoaded(const char* path) { return ::GetModuleHandleW(HostPath(path).c_str()) != nullptr; }
 
@@ -117,7 +116,7 @@ TEST_F(ResourceInstall, ReadOnlyAndLockedTargetsAreRefusedAndKept) {
     ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
     {
         UniqueFileHandle lock(
-            ::CreateFileW(target_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            ::CreateFileW(target_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(lock.valid());
         ExpectRefused(old);
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <chrono>
 #include <thread>
@@ -55,7 +56,7 @@ protected:
 };
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
-    return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+    return ::lstrcmpiW(a.c_str(), b.c_str()) == 0;
 }
 
 TEST_F(FerruleInstall, FreshPrefixGetsTheFileAndTheRegistration) {
@@ -181,7 +182,7 @@ TEST_F(FerruleProtectedTarget, ReadOnlyTargetIsReportedAndKept) {
 }
 
 TEST_F(FerruleProtectedTarget, LockedTargetIsReportedAndKept) {
-    UniqueFileHandle lock(::CreateFileW(installFile_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    UniqueFileHandle lock(::CreateFileW(installFile_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(lock.valid());
     ExpectRefusedAndUnchanged();
