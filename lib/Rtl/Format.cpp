@@ -1,5 +1,7 @@
 #include "Format.h"
 
+#include "TextConversion.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -74,14 +76,6 @@ TFormatSettings& DefaultFormatSettings() {
 
 namespace {
 
-WideString Latin1ToWide(const AnsiString& text) {
-    WideString result;
-    result.reserve(text.size());
-    for (char byte : text)
-        result.push_back(static_cast<char16_t>(static_cast<unsigned char>(byte)));
-    return result;
-}
-
 bool IsHighSurrogate(char16_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
 }
@@ -89,27 +83,11 @@ bool IsLowSurrogate(char16_t unit) {
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-AnsiString WideToLatin1(const WideString& text) {
-    AnsiString result;
-    result.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char16_t unit = text[i];
-        if (unit < 0x100) {
-            result.push_back(static_cast<char>(unit));
-        } else {
-            // One character, one '?': a surrogate pair is a single character.
-            if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
-                ++i;
-            result.push_back('?');
-        }
-    }
-    return result;
-}
-
 // Constant-initialised, so the hooks are valid before any static constructor runs.
 std::atomic<TWideFormatRoutine> wideFormatRoutine{&WideFormatBuiltIn};
-std::atomic<TAnsiToWideRoutine> ansiToWideRoutine{&Latin1ToWide};
-std::atomic<TWideToAnsiRoutine> wideToAnsiRoutine{&WideToLatin1};
+// By default the runtime's own conversions, so that one code page applies everywhere.
+std::atomic<TAnsiToWideRoutine> ansiToWideRoutine{&AnsiToWide};
+std::atomic<TWideToAnsiRoutine> wideToAnsiRoutine{&WideToAnsi};
 
 WideString ConvertAnsiToWide(const AnsiString& text) {
     return ansiToWideRoutine.load()(text);
@@ -125,8 +103,8 @@ TWideFormatRoutine SetWideFormatRoutine(TWideFormatRoutine routine) {
 }
 
 void SetFormatConversionRoutines(TAnsiToWideRoutine ansiToWide, TWideToAnsiRoutine wideToAnsi) {
-    ansiToWideRoutine.store(ansiToWide ? ansiToWide : &Latin1ToWide);
-    wideToAnsiRoutine.store(wideToAnsi ? wideToAnsi : &WideToLatin1);
+    ansiToWideRoutine.store(ansiToWide ? ansiToWide : &AnsiToWide);
+    wideToAnsiRoutine.store(wideToAnsi ? wideToAnsi : &WideToAnsi);
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "SysTypes.h"
+#include "TextConversion.h"
 
 // One argument of a format call. Strings are owned, so a temporary argument outlives the call safely.
 class TVarRec {
@@ -120,11 +121,8 @@ WideString WideFormatBuiltIn(const WideString& format, const std::vector<TVarRec
 
 // How the formatter crosses between ANSI and UTF-16 text: an AnsiString or Char argument met by a wide
 // format, a WideString or WideChar argument or a separator met by an ANSI format, and a wide format
-// quoted in an error message. The built-in routines treat ANSI text as Latin-1: each byte becomes the
-// code unit of the same value, and each character above U+00FF becomes '?'. The Unicode runtime
-// installs routines that use the active code page. nullptr restores a built-in routine.
-using TAnsiToWideRoutine = WideString (*)(const AnsiString& text);
-using TWideToAnsiRoutine = AnsiString (*)(const WideString& text);
+// quoted in an error message. By default these are the runtime's conversions (TextConversion.h: the
+// system ANSI code page on Windows, Latin-1 elsewhere); nullptr restores them.
 void SetFormatConversionRoutines(TAnsiToWideRoutine ansiToWide, TWideToAnsiRoutine wideToAnsi);
 
 // General format with 15 significant digits, as "%g" writes it.

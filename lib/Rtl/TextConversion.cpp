@@ -62,8 +62,17 @@ WideString BuiltInAnsiToWide(const AnsiString& text) {
 AnsiString BuiltInWideToAnsi(const WideString& text) {
     AnsiString result;
     result.reserve(text.size());
-    for (char16_t c : text)
-        result.push_back(c < 256 ? static_cast<char>(c) : '?');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit < 0x100) {
+            result.push_back(static_cast<char>(unit));
+            continue;
+        }
+        // One character, one '?': a surrogate pair is a single character.
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            ++i;
+        result.push_back('?');
+    }
     return result;
 }
 
