@@ -6,6 +6,7 @@
 #include "ResourceModule.h"
 #include "TextConversion.h"
 #include "Timer.h"
+#include "WindowClasses.h"
 
 TApplication* Application = nullptr;
 
@@ -83,16 +84,7 @@ void TApplication::SetTitle(const AnsiString& title) {
 HWND TApplication::Handle() {
     if (!window_) {
         static const WCHAR className[] = L"TApplication";
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = ApplicationWindowProcedure;
-        windowClass.hInstance = MainInstance();
-        windowClass.lpszClassName = className;
-        if (::RegisterClassExW(&windowClass) == 0) {
-            const DWORD error = ::GetLastError();
-            if (error != ERROR_CLASS_ALREADY_EXISTS)
-                RaiseOSError(error);
-        }
+        EnsureWindowClass(className, ApplicationWindowProcedure);
         HWND window = ::CreateWindowExW(0, className, AsWin(AnsiToWide(title_)), WS_POPUP | WS_CAPTION | WS_SYSMENU,
                                         0, 0, 0, 0, nullptr, nullptr, MainInstance(), nullptr);
         if (window == nullptr)

@@ -1,7 +1,5 @@
 #include "Forms.h"
 
-#include <set>
-
 #include "Application.h"
 #include "FormData.h"
 #include "FormLoader.h"
@@ -9,30 +7,11 @@
 #include "OSError.h"
 #include "ResourceModule.h"
 #include "TextConversion.h"
+#include "WindowClasses.h"
 
 namespace {
 
 const WCHAR* AsWin(const WideString& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
-
-// Window classes are registered once per form class and live as long as the process.
-void EnsureWindowClass(const WideString& className, WNDPROC procedure) {
-    static std::set<WideString> registered;
-    if (registered.count(className) != 0)
-        return;
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = MainInstance();
-    windowClass.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.lpszClassName = AsWin(className);
-    if (::RegisterClassExW(&windowClass) == 0) {
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_CLASS_ALREADY_EXISTS)
-            RaiseOSError(error);
-    }
-    registered.insert(className);
-}
 
 // The form whose window is being created: the system sends messages (WM_GETMINMAXINFO first)
 // before CreateWindowEx returns and even before WM_NCCREATE carries the creation parameter.
@@ -210,7 +189,7 @@ void TCustomForm::PlaceByPosition() {
 
 void TCustomForm::CreateHandle() {
     const WideString className = AnsiToWide(ClassName());
-    EnsureWindowClass(className, &TCustomForm::WindowProcedure);
+    EnsureWindowClass(AsWin(className), &TCustomForm::WindowProcedure);
     PlaceByPosition();
     const bool defaultPosition = position_ == poDefault || position_ == poDefaultPosOnly;
     const bool defaultSize = position_ == poDefault || position_ == poDefaultSizeOnly;

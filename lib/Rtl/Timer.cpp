@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "OSError.h"
 #include "ResourceModule.h"
+#include "WindowClasses.h"
 
 namespace {
 constexpr UINT_PTR TimerId = 1;
@@ -58,16 +59,7 @@ void TTimer::UpdateTimer() {
     if ((ComponentState() & csLoading) || !enabled_ || interval_ <= 0 || !OnTimer)
         return;
     if (!window_) {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = WindowProcedure;
-        windowClass.hInstance = MainInstance();
-        windowClass.lpszClassName = TimerWindowClass;
-        if (::RegisterClassExW(&windowClass) == 0) {
-            const DWORD error = ::GetLastError();
-            if (error != ERROR_CLASS_ALREADY_EXISTS)
-                RaiseOSError(error);
-        }
+        EnsureWindowClass(TimerWindowClass, WindowProcedure);
         HWND window = ::CreateWindowExW(0, TimerWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                         MainInstance(), nullptr);
         if (window == nullptr)
