@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "Application.h"
+
+#include <stdexcept>
 #include "Timer.h"
 
 namespace {
@@ -116,3 +118,62 @@ TEST_F(Forms, AMissingFormResourceIsReported) {
 
 } // namespace
 
+
+namespace {
+
+TEST_F(Forms, FontAndBorderPropertiesComeFromTheDescription) {
+    TTestForm* form = nullptr;
+    Application->CreateForm(form);
+    EXPECT_EQ(form->Font().Name(), "MS Shell Dlg 2");
+    EXPECT_EQ(form->BorderStyle(), bsSingle);
+    EXPECT_EQ(form->BorderIcons(), static_cast<uint32_t>(biSystemMenu));
+    EXPECT_EQ(form->Position(), poDesigned);
+    EXPECT_EQ(form->ClientWidth(), 200);
+    EXPECT_GT(form->Width(), 200) << "the outer width includes the frame";
+    HWND window = form->Handle();
+    RECT outer;
+    ::GetWindowRect(window, &outer);
+    EXPECT_EQ(outer.left, 10);
+    EXPECT_EQ(outer.top, 20);
+    LOGFONTW font{};
+    ::GetObjectW(form->Font().Handle(), sizeof font, &font);
+    EXPECT_STREQ(font.lfFaceName, L"MS Shell Dlg 2");
+    EXPECT_EQ(font.lfHeight, -11);
+}
+
+TEST_F(Forms, ExceptionsOfEveryKindReachTheEventAndAbortIsSilent) {
+    std::vector<AnsiString> seen;
+    Application->OnException = [&](TObject*, Exception& error) { seen.push_back(error.Message()); };
+    auto raise = [](auto thrower) {
+        try {
+            thrower();
+        } catch (...) {
+            HandleExceptionInCallback(nullptr);
+        }
+    };
+    raise([] { throw EAbort("silent"); });
+    raise([] { throw EOSError("os", 5); });
+    raise([] { throw std::runtime_error("standard"); });
+    raise([] { throw 42; });
+    EXPECT_EQ(seen, (std::vector<AnsiString>{"os", "standard", "Unknown exception"}));
+}
+
+TEST_F(Forms, ClosingTheMainFormEndsTheLoopAndAnotherFormIsOnlyHidden) {
+    TTestForm* main = nullptr;
+    Application->CreateForm(main);
+    // A second instance under the same owner would repeat the component name.
+    std::unique_ptr<TTestForm> secondForm(TCustomForm::CreateFromResource<TTestForm>(nullptr));
+    TTestForm* second = secondForm.get();
+    EXPECT_THROW(TCustomForm::CreateFromResource<TTestForm>(Application), EComponentError);
+    main->Ticker->SetEnabled(false);
+    second->Ticker->SetEnabled(false);
+    second->Show();
+    ::SendMessageW(second->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindowVisible(second->Handle()));
+    EXPECT_FALSE(Application->Terminated());
+    ::PostMessageW(main->Handle(), WM_SYSKEYDOWN, VK_F4, 0);
+    Application->Run();
+    EXPECT_TRUE(Application->Terminated());
+}
+
+} // namespace
