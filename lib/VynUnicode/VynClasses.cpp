@@ -5,6 +5,8 @@
 
 #include "Format.h"
 #include "TextConversion.h"
+
+#ifdef _WIN32
 #include "VynWindows.h"
 
 WideString AnsiToWideCP(const AnsiString& text, uint32_t codePage) {
@@ -72,6 +74,8 @@ void TVynResourceStream::SaveToWideFile(const WideString& fileName) {
     TVynFileStream file(fileName, fmCreate);
     SaveToStream(file);
 }
+
+#endif // _WIN32
 
 void TBufferedAnsiString::Reset() {
     lastWriteIndex_ = 0;

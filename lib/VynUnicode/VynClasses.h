@@ -2,13 +2,19 @@
 // between wide text and code pages.
 #pragma once
 
+#include "Streams.h"
+#include "SysTypes.h"
+
+// The streams over files and resources need the operating system; the rest of the unit (text
+// builders, conversions, lists) also builds natively.
+#ifdef _WIN32
 #include <windows.h>
 
 #include "HandleStream.h"
-#include "Streams.h"
-#include "SysTypes.h"
 #include "VynSysUtils.h"
+#endif
 
+#ifdef _WIN32
 WideString AnsiToWideCP(const AnsiString& text, uint32_t codePage);
 AnsiString WideToAnsiCP(const WideString& text, uint32_t codePage);
 
@@ -53,6 +59,8 @@ private:
     HRSRC resourceInfo_ = nullptr;
     HGLOBAL resourceData_ = nullptr;
 };
+
+#endif // _WIN32
 
 // A growable text builder whose buffer is kept across Reset, so reuse allocates rarely.
 class TBufferedAnsiString {
