@@ -3,12 +3,15 @@
 
 #include "Application.h"
 #include "FerruleFrm.h"
+#include "VynLXUtils.h"
 #include "VynSysUtils.h"
 #include "VynSystem.h"
+#include "VynWindows.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
-        TUnitStartup units{&VynSystemUnit, &VynSysUtilsUnit, &RtlFormsUnit, &FerruleFrmUnit};
+        TUnitStartup units{&VynSystemUnit,  &VynWindowsUnit, &VynSysUtilsUnit,
+                           &VynLXUtilsUnit, &RtlFormsUnit,   &FerruleFrmUnit};
         Application->Initialize();
         Application->SetTitle("Ferrule 3.6");
         Application->CreateForm(FerruleForm);

@@ -66,6 +66,25 @@ const TClassInfo& TPersistent::StaticClassInfo() {
     return info;
 }
 
+void TPersistent::Assign(const TPersistent* source) {
+    if (source == nullptr)
+        AssignError(nullptr);
+    source->AssignTo(this);
+}
+
+void TPersistent::AssignTo(TPersistent* destination) const {
+    if (destination == nullptr)
+        throw EConvertError(Format("Cannot assign a %s to a nil", {ClassName()}));
+    destination->AssignError(this);
+}
+
+void TPersistent::AssignError(const TPersistent* source) const {
+    const AnsiString sourceName = source != nullptr ? source->ClassName() : AnsiString("nil");
+    throw EConvertError(Format("Cannot assign a %s to a %s", {sourceName, ClassName()}));
+}
+
+void TPersistent::DefineProperties(TFiler&) {}
+
 void RegisterComponentClass(const TClassInfo& info) {
     auto& classes = Registry();
     if (std::find(classes.begin(), classes.end(), &info) == classes.end())
@@ -101,6 +120,16 @@ TPropInfo MakeAnsiStringProperty(const char* name, std::function<AnsiString(cons
     return info;
 }
 
+namespace {
+
+TPropInfo TagProperty() {
+    TPropInfo info = IntegerProperty<TComponent>("Tag", &TComponent::Tag, &TComponent::SetTag);
+    info.Default = 0;
+    return info;
+}
+
+} // namespace
+
 const TClassInfo& TComponent::StaticClassInfo() {
     static const TClassInfo info{
         "TComponent",
@@ -108,7 +137,7 @@ const TClassInfo& TComponent::StaticClassInfo() {
         {MakeAnsiStringProperty(
              "Name", [](const TPersistent& o) { return static_cast<const TComponent&>(o).Name(); },
              [](TPersistent& o, const AnsiString& v) { static_cast<TComponent&>(o).SetName(v); }),
-         IntegerProperty<TComponent>("Tag", &TComponent::Tag, &TComponent::SetTag)},
+         TagProperty()},
     };
     return info;
 }
@@ -168,6 +197,13 @@ void TComponent::SetLoading(bool loading) {
         state_ |= csLoading;
     else
         state_ &= ~static_cast<uint32_t>(csLoading);
+}
+
+void TComponent::SetDesigning(bool designing) {
+    if (designing)
+        state_ |= csDesigning;
+    else
+        state_ &= ~static_cast<uint32_t>(csDesigning);
 }
 
 void TComponent::Loaded() { SetLoading(false); }

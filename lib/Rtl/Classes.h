@@ -15,10 +15,23 @@
 class TObject;
 class TPersistent;
 class TComponent;
+class TReader;
+class TWriter;
 
 using TNotifyEvent = std::function<void(TObject* sender)>;
 
-enum class TTypeKind { tkInteger, tkBoolean, tkEnumeration, tkSet, tkString, tkWString, tkClass, tkMethod };
+// tkWChar is one UTF-16 unit, read and written through GetOrdinal/SetOrdinal.
+enum class TTypeKind {
+    tkInteger,
+    tkBoolean,
+    tkEnumeration,
+    tkSet,
+    tkString,
+    tkWString,
+    tkWChar,
+    tkClass,
+    tkMethod
+};
 
 // Integer values that a stored description may also write as identifiers (colours, charsets).
 struct TIdentMapEntry {
@@ -39,8 +52,13 @@ struct TPropInfo {
     std::function<TPersistent*(TPersistent&)> GetObject;
     std::function<void(TPersistent&, TNotifyEvent, const AnsiString& methodName)> SetMethod;
     std::function<AnsiString(const TPersistent&)> GetMethodName;
+    // False for a property the writer leaves out of stored descriptions; none means stored.
+    std::function<bool(const TPersistent&)> Stored;
     // The value the writer leaves out; none for most properties.
     int64_t Default = std::numeric_limits<int64_t>::min();
+
+    bool HasDefault() const { return Default != std::numeric_limits<int64_t>::min(); }
+    bool IsStored(const TPersistent& instance) const { return !Stored || Stored(instance); }
 };
 
 // A published method, callable by name (event handlers bound from stored descriptions).
@@ -87,8 +105,44 @@ public:
     bool InheritsFrom(const TClassInfo& info) const { return ClassInfo().InheritsFrom(info); }
 };
 
+// What reads or writes a stored description, as a persistent object sees it while it declares
+// the extra properties it stores itself.
+class TFiler {
+public:
+    virtual ~TFiler() = default;
+
+    // Declares a stored property "name" beyond the published ones. A reader calls read when the
+    // description holds that property; a writer calls write when hasData is true. Each callback
+    // reads or writes exactly one value.
+    virtual void DefineProperty(const AnsiString& name, const std::function<void(TReader&)>& read,
+                                const std::function<void(TWriter&)>& write, bool hasData) = 0;
+
+    // The object whose values the one being written is compared with (an inherited form's
+    // ancestor); null when there is none, and always for a reader.
+    TPersistent* Ancestor() const { return ancestor_; }
+    // The component whose description is read or written.
+    TComponent* Root() const { return root_; }
+    TComponent* RootAncestor() const { return rootAncestor_; }
+
+protected:
+    TPersistent* ancestor_ = nullptr;
+    TComponent* root_ = nullptr;
+    TComponent* rootAncestor_ = nullptr;
+};
+
 class TPersistent : public TObject {
     RTL_DECLARE_CLASS_INFO()
+public:
+    // Copies source into this object: the base asks source to AssignTo this one. Raises
+    // EConvertError "Cannot assign a <source class> to a <class>" when neither side knows how
+    // (a null source reads "nil").
+    virtual void Assign(const TPersistent* source);
+    // Declares the properties this object stores beyond its published ones; none by default.
+    virtual void DefineProperties(TFiler& filer);
+
+protected:
+    virtual void AssignTo(TPersistent* destination) const;
+    [[noreturn]] void AssignError(const TPersistent* source) const;
 };
 
 // Registry of the classes a stored description may create, filled by the units' start-up.
@@ -123,11 +177,15 @@ public:
 
     uint32_t ComponentState() const { return state_; }
     void SetLoading(bool loading);
+    // Design state: stored descriptions are read as an editor would, with every form of a value.
+    void SetDesigning(bool designing);
 
     // Called once every property of a stored description has been read.
     virtual void Loaded();
     // The component that contains this one in a stored description (a control's parent).
     virtual void SetParentComponent(TComponent* parent);
+    // The component it is written inside of; null means directly inside its owner.
+    virtual TComponent* GetParentComponent() const { return nullptr; }
 
     // Properties of a stored description that no class of this program knows, kept as read.
     std::vector<TFormProperty>& KeptProperties() { return keptProperties_; }
@@ -200,6 +258,31 @@ TPropInfo AnsiStringProperty(const char* name, AnsiString (C::*get)() const, voi
     return MakeAnsiStringProperty(
         name, [get](const TPersistent& o) { return (static_cast<const C&>(o).*get)(); },
         [set](TPersistent& o, const AnsiString& v) { (static_cast<C&>(o).*set)(v); });
+}
+
+template <class C>
+TPropInfo WideStringProperty(const char* name, WideString (C::*get)() const,
+                             void (C::*set)(const WideString&)) {
+    TPropInfo info;
+    info.Name = name;
+    info.Kind = TTypeKind::tkWString;
+    info.GetText = [get](const TPersistent& o) { return (static_cast<const C&>(o).*get)(); };
+    info.SetText = [set](TPersistent& o, const WideString& v) { (static_cast<C&>(o).*set)(v); };
+    return info;
+}
+
+template <class C>
+TPropInfo WideCharProperty(const char* name, char16_t (C::*get)() const, void (C::*set)(char16_t)) {
+    TPropInfo info;
+    info.Name = name;
+    info.Kind = TTypeKind::tkWChar;
+    info.GetOrdinal = [get](const TPersistent& o) {
+        return static_cast<int64_t>((static_cast<const C&>(o).*get)());
+    };
+    info.SetOrdinal = [set](TPersistent& o, int64_t v) {
+        (static_cast<C&>(o).*set)(static_cast<char16_t>(v));
+    };
+    return info;
 }
 
 template <class C>

@@ -1,6 +1,97 @@
 #include "FormLoader.h"
 
+#include <algorithm>
+
 #include "Format.h"
+#include "TextConversion.h"
+
+TReader::TReader(const TFormValue& value, TComponent* owner, const AnsiString& propertyName)
+    : top_{value}, owner_(owner), propertyName_(propertyName) {
+    root_ = owner;
+    frames_.push_back({&top_, 0});
+}
+
+void TReader::DefineProperty(const AnsiString& name, const std::function<void(TReader&)>& read,
+                             const std::function<void(TWriter&)>&, bool) {
+    if (handled_ || !read || !SameIdentifier(name, propertyName_))
+        return;
+    handled_ = true;
+    read(*this);
+}
+
+void TReader::InvalidValue() { throw EReadError("Invalid property value"); }
+
+TValueType TReader::NextValue() const {
+    const Frame& frame = frames_.back();
+    return frame.Index < frame.Items->size() ? (*frame.Items)[frame.Index].Type : TValueType::vaNull;
+}
+
+const TFormValue& TReader::Take() {
+    Frame& frame = frames_.back();
+    if (frame.Index >= frame.Items->size())
+        InvalidValue();
+    return (*frame.Items)[frame.Index++];
+}
+
+void TReader::ReadListBegin() {
+    if (NextValue() != TValueType::vaList)
+        InvalidValue();
+    frames_.push_back({&Take().List, 0});
+}
+
+void TReader::ReadListEnd() {
+    if (frames_.size() < 2 || !EndOfList())
+        InvalidValue();
+    frames_.pop_back();
+}
+
+AnsiString TReader::ReadString() {
+    switch (NextValue()) {
+    case TValueType::vaString:
+    case TValueType::vaLString: return Take().Text;
+    case TValueType::vaWString:
+    case TValueType::vaUTF8String: {
+        const WideString& wide = Take().Wide;
+        if (std::all_of(wide.begin(), wide.end(), [](char16_t unit) { return unit <= 0xFF; }))
+            return AnsiString(wide.begin(), wide.end());
+        return WideToAnsi(wide);
+    }
+    default: InvalidValue();
+    }
+}
+
+WideString TReader::ReadWideString() {
+    switch (NextValue()) {
+    case TValueType::vaString:
+    case TValueType::vaLString: return AnsiToWide(Take().Text);
+    case TValueType::vaWString:
+    case TValueType::vaUTF8String: return Take().Wide;
+    default: InvalidValue();
+    }
+}
+
+int64_t TReader::ReadInteger() {
+    const TValueType type = NextValue();
+    if (type != TValueType::vaInt8 && type != TValueType::vaInt16 && type != TValueType::vaInt32 &&
+        type != TValueType::vaInt64)
+        InvalidValue();
+    return Take().Integer;
+}
+
+bool TReader::ReadBoolean() {
+    const TValueType type = NextValue();
+    if (type != TValueType::vaTrue && type != TValueType::vaFalse)
+        InvalidValue();
+    return Take().Type == TValueType::vaTrue;
+}
+
+AnsiString TReader::ReadIdent() {
+    if (NextValue() != TValueType::vaIdent)
+        InvalidValue();
+    return Take().Text;
+}
+
+void TReader::SkipValue() { Take(); }
 
 namespace {
 
@@ -64,6 +155,10 @@ private:
             }
             path.erase(0, dot + 1);
         }
+        // The last name of the path, on an object that exists, may be one the object declares itself.
+        const bool reachedLastName = path.find('.') == AnsiString::npos;
+        if (info == nullptr && reachedLastName && ReadDefinedProperty(component, *instance, path, property))
+            return;
         if (info == nullptr) {
             component.KeptProperties().push_back(property);
             return;
@@ -73,6 +168,22 @@ private:
         } catch (EConvertError&) {
             Invalid(component, property, "Invalid property value");
         }
+    }
+
+    // Offers the value to the properties the object declares itself; false when none takes it.
+    bool ReadDefinedProperty(TComponent& component, TPersistent& instance, const AnsiString& name,
+                             const TFormProperty& property) {
+        TReader reader(property.Value, &root_, name);
+        try {
+            instance.DefineProperties(reader);
+            if (reader.Handled() && !reader.FullyRead())
+                throw EReadError("Invalid property value");
+        } catch (EReadError& error) {
+            error.SetMessage(
+                Format("Error reading %s.%s: %s", {component.Name(), property.Name, error.Message()}));
+            throw;
+        }
+        return reader.Handled();
     }
 
     static int64_t OrdinalOfIdent(const TPropInfo& info, const AnsiString& ident) {
@@ -108,6 +219,18 @@ private:
         }
         case TTypeKind::tkString:
         case TTypeKind::tkWString: return info.SetText(instance, value.AsWideText());
+        case TTypeKind::tkWChar: {
+            if (value.IsInteger()) {
+                const int64_t unit = value.AsInteger();
+                if (unit < 0 || unit > 0xFFFF)
+                    throw EConvertError("character out of range");
+                return info.SetOrdinal(instance, unit);
+            }
+            const WideString text = value.AsWideText();
+            if (text.size() > 1)
+                throw EConvertError("more than one character");
+            return info.SetOrdinal(instance, text.empty() ? 0 : text[0]);
+        }
         case TTypeKind::tkMethod: {
             if (value.Type == TValueType::vaNil)
                 return info.SetMethod(instance, nullptr, {});

@@ -511,17 +511,31 @@ private:
         return value;
     }
 
+    // The cursor is on the colon after an argument index.
+    void SelectArgument(std::optional<int> index) {
+        if (!index || *index < 0 || *index > kMaxFieldSize)
+            FailInvalid();
+        argumentIndex_ = static_cast<size_t>(*index);
+        ++position_;
+    }
+
     // Counts taken from '*' follow the C rules: a negative width left-justifies, a negative precision
     // counts as none. Beyond that, every count must lie within the field limit.
     Directive ParseDirective() {
         Directive directive;
         std::optional<int> count = ParseCount();
         if (CurrentIs(':')) {
-            if (!count || *count < 0 || *count > kMaxFieldSize)
-                FailInvalid();
-            argumentIndex_ = static_cast<size_t>(*count);
-            ++position_;
+            SelectArgument(count);
             count.reset();
+            // After a written index the index may still come from an argument ("%0:*:d" reads the
+            // index from argument 0), so rewriting "%*:d" with its position keeps its meaning.
+            if (CurrentIs('*')) {
+                count = ParseCount();
+                if (CurrentIs(':')) {
+                    SelectArgument(count);
+                    count.reset();
+                }
+            }
         }
         if (!count) {
             if (CurrentIs('-')) {
@@ -723,6 +737,22 @@ WideString WideFormat(const WideString& format, const std::vector<TVarRec>& args
 WideString WideFormatBuiltIn(const WideString& format, const std::vector<TVarRec>& args,
                              const TFormatSettings& settings) {
     return Formatter<char16_t>(format, args, settings).Run();
+}
+
+size_t WideFormatBuf(char16_t* buffer, size_t capacity, std::u16string_view format,
+                     const std::vector<TVarRec>& args) {
+    return WideFormatBuf(buffer, capacity, format, args, DefaultFormatSettings());
+}
+
+size_t WideFormatBuf(char16_t* buffer, size_t capacity, std::u16string_view format,
+                     const std::vector<TVarRec>& args, const TFormatSettings& settings) {
+    const WideString formatText(format);
+    const WideString text = Formatter<char16_t>(formatText, args, settings).Run();
+    if (buffer == nullptr)
+        return 0;
+    const size_t count = std::min(capacity, text.size());
+    std::copy_n(text.begin(), count, buffer);
+    return count;
 }
 
 AnsiString FloatToStr(long double value) {

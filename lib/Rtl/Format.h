@@ -119,6 +119,14 @@ TWideFormatRoutine SetWideFormatRoutine(TWideFormatRoutine routine);
 WideString WideFormatBuiltIn(const WideString& format, const std::vector<TVarRec>& args,
                              const TFormatSettings& settings);
 
+// The built-in wide formatter writing into a caller's buffer: at most capacity units (no terminating
+// zero), returning how many were written. It never calls the installed routine, so that routine may
+// use it.
+size_t WideFormatBuf(char16_t* buffer, size_t capacity, std::u16string_view format,
+                     const std::vector<TVarRec>& args);
+size_t WideFormatBuf(char16_t* buffer, size_t capacity, std::u16string_view format,
+                     const std::vector<TVarRec>& args, const TFormatSettings& settings);
+
 // How the formatter crosses between ANSI and UTF-16 text: an AnsiString or Char argument met by a wide
 // format, a WideString or WideChar argument or a separator met by an ANSI format, and a wide format
 // quoted in an error message. By default these are the runtime's conversions (TextConversion.h: the

@@ -4,7 +4,10 @@ set(RTL_PORTABLE_SOURCES
     ${RTL_PORTABLE_DIR}/Classes.cpp
     ${RTL_PORTABLE_DIR}/FormData.cpp
     ${RTL_PORTABLE_DIR}/FormLoader.cpp
+    ${RTL_PORTABLE_DIR}/FormWriter.cpp
     ${RTL_PORTABLE_DIR}/Format.cpp
+    ${RTL_PORTABLE_DIR}/Random.cpp
     ${RTL_PORTABLE_DIR}/Streams.cpp
+    ${RTL_PORTABLE_DIR}/StringLists.cpp
     ${RTL_PORTABLE_DIR}/TextConversion.cpp
     ${RTL_PORTABLE_DIR}/UnitRegistry.cpp)

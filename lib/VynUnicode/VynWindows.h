@@ -1,14 +1,19 @@
 // Wide wrappers of the system calls that take or return text: the W call on the NT family,
 // otherwise the A call with the text converted in DefaultCodePage. They raise nothing and
-// return what the system call returns. This is the one place where char16_t meets WCHAR.
+// return what the system call returns (the lazy loading of the shell's wide entry points is the
+// one exception: it raises EOSError). This is the one place where char16_t meets WCHAR.
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include "SysTypes.h"
+#include "UnitRegistry.h"
 
 inline const WCHAR* WinText(const char16_t* text) { return reinterpret_cast<const WCHAR*>(text); }
 inline const WCHAR* WinText(const WideString& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
+inline WCHAR* WinBuffer(char16_t* buffer) { return reinterpret_cast<WCHAR*>(buffer); }
 
 HANDLE VynCreateFileW(const char16_t* fileName, DWORD access, DWORD shareMode, SECURITY_ATTRIBUTES* security,
                       DWORD creation, DWORD flags, HANDLE templateFile);
@@ -16,6 +21,54 @@ DWORD VynGetFileAttributesW(const char16_t* fileName);
 BOOL VynSetFileAttributesW(const char16_t* fileName, DWORD attributes);
 BOOL VynCreateDirectoryW(const char16_t* path, SECURITY_ATTRIBUTES* security);
 BOOL VynDeleteFileW(const char16_t* fileName);
+BOOL VynGetDiskFreeSpaceW(const char16_t* rootPath, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
+                          DWORD* freeClusters, DWORD* totalClusters);
 HMODULE VynLoadLibraryW(const char16_t* fileName);
 HMODULE VynLoadLibraryExW(const char16_t* fileName, HANDLE reserved, DWORD flags);
+DWORD VynGetFileVersionInfoSizeW(const char16_t* fileName, DWORD* handle);
+BOOL VynGetFileVersionInfoW(const char16_t* fileName, DWORD handle, DWORD length, void* data);
 BOOL VynSetWindowTextW(HWND window, const char16_t* text);
+
+// On the ANSI path the names are converted into the wide record, each cut to its field.
+HANDLE VynFindFirstFileW(const char16_t* fileName, WIN32_FIND_DATAW* findData);
+BOOL VynFindNextFileW(HANDLE find, WIN32_FIND_DATAW* findData);
+
+// Results of the ANSI path go through CopyBufferResult (VynSysUtils.h): a buffer too small gets
+// the size needed with the terminator.
+DWORD VynGetFullPathNameW(const char16_t* fileName, DWORD capacity, char16_t* buffer, char16_t** filePart);
+// A buffer too small is filled without terminator and the capacity returned.
+DWORD VynGetModuleFileNameW(HMODULE module, char16_t* buffer, DWORD capacity);
+DWORD VynGetTempPathW(DWORD capacity, char16_t* buffer);
+UINT VynGetWindowsDirectoryW(char16_t* buffer, UINT capacity);
+// size: in, the buffer's capacity in units; out, the name's length (computer: without, user:
+// with the terminator), or the capacity needed when the call fails for a buffer too small.
+BOOL VynGetComputerNameW(char16_t* buffer, DWORD* size);
+BOOL VynGetUserNameW(char16_t* buffer, DWORD* size);
+
+int VynDrawTextW(HDC dc, const char16_t* text, int count, RECT* rect, UINT format);
+BOOL VynGetStringTypeExW(LCID locale, DWORD infoType, const char16_t* text, int count, WORD* charTypes);
+// Empty operation, file, parameters and directory count as none.
+HINSTANCE VynShellExecuteW(HWND window, const char16_t* operation, const char16_t* file,
+                           const char16_t* parameters, const char16_t* directory, int show);
+
+// A pointer (high 16 bits not zero) is upper-cased in place and returned; otherwise the low 16
+// bits are one character and the result holds its upper case.
+char16_t* VynCharUpperW(char16_t* textOrChar);
+DWORD VynCharUpperBuffW(char16_t* text, DWORD length);
+
+// The string-table string, or with a null buffer or capacity <= 0 its length (ANSI path; the NT
+// path follows LoadStringW).
+int VynLoadStringW(HINSTANCE module, UINT identifier, char16_t* buffer, int capacity);
+// StringFileInfo values of the ANSI path are held as wide text until the next such query.
+BOOL VynVerQueryValueW(const void* block, const char16_t* subBlock, void** value, UINT* length);
+
+// Name mappings (FOF_WANTMAPPINGHANDLE) have the system's layout on both paths: a 32-bit count,
+// then the address of the SHNAMEMAPPINGW records. Free them with VynSHFreeNameMappingsW.
+int VynSHFileOperationW(SHFILEOPSTRUCTW* operation);
+void VynSHFreeNameMappingsW(HANDLE mappings);
+// A wide copy of an ANSI mapping block (as SHFileOperationA returns it); the ANSI block stays
+// the caller's.
+HANDLE VynWidenNameMappings(HANDLE ansiMappings);
+BOOL VynSHGetPathFromIDListW(PCIDLIST_ABSOLUTE list, char16_t* path);
+
+extern const TUnitInfo VynWindowsUnit;

@@ -4,6 +4,8 @@
 #include "Classes.h"
 #include "FormData.h"
 #include "FormLoader.h"
+#include "FormWriter.h"
+#include "StringLists.h"
 
 namespace {
 
@@ -186,6 +188,186 @@ TEST(Components, ClassLookupIgnoresCaseAndReportsUnknownClasses) {
     }
     EXPECT_TRUE(TGadget::StaticClassInfo().InheritsFrom(TPersistent::StaticClassInfo()));
     EXPECT_NE(TGadget::StaticClassInfo().FindProperty("name"), nullptr) << "inherited properties are found";
+}
+
+// A component that stores a pair of numbers under a name of its own, as a list of two integers.
+class TPairHolder : public TComponent {
+    RTL_DECLARE_CLASS_INFO()
+public:
+    using TComponent::TComponent;
+    void DefineProperties(TFiler& filer) override {
+        TComponent::DefineProperties(filer);
+        const bool differs = filer.Ancestor() == nullptr
+                                 ? (first != 0 || second != 0)
+                                 : static_cast<TPairHolder*>(filer.Ancestor())->first != first;
+        filer.DefineProperty(
+            "Pair",
+            [this](TReader& reader) {
+                reader.ReadListBegin();
+                first = static_cast<int32_t>(reader.ReadInteger());
+                second = static_cast<int32_t>(reader.ReadInteger());
+                reader.ReadListEnd();
+            },
+            [this](TWriter& writer) {
+                writer.WriteListBegin();
+                writer.WriteInteger(first);
+                writer.WriteInteger(second);
+                writer.WriteListEnd();
+            },
+            differs);
+        filer.DefineProperty("Broken", nullptr, [](TWriter&) {}, brokenWriter);
+    }
+    int32_t first = 0;
+    int32_t second = 0;
+    bool brokenWriter = false;
+};
+
+const TClassInfo& TPairHolder::StaticClassInfo() {
+    static const TClassInfo info{"TPairHolder", &TComponent::StaticClassInfo(), {}, {}, {},
+                                 [](TComponent* owner) -> TComponent* { return new TPairHolder(owner); }};
+    return info;
+}
+
+TEST(DefinedProperties, AreReadThroughTheirCallbacksAndMustTakeTheWholeValue) {
+    TPairHolder holder(nullptr);
+    ReadComponentFromForm(holder,
+                          ParseFormText("object H: TPairHolder\r\n  Pair = (\r\n    3\r\n    4)\r\nend\r\n"));
+    EXPECT_EQ(holder.first, 3);
+    EXPECT_EQ(holder.second, 4);
+    EXPECT_TRUE(holder.KeptProperties().empty());
+
+    try {
+        ReadComponentFromForm(
+            holder,
+            ParseFormText("object H: TPairHolder\r\n  Pair = (\r\n    1\r\n    2\r\n    5)\r\nend\r\n"));
+        FAIL() << "a list with values left over was accepted";
+    } catch (const EReadError& error) {
+        EXPECT_EQ(error.Message(), "Error reading H.Pair: Invalid property value");
+    }
+    EXPECT_THROW(
+        ReadComponentFromForm(holder, ParseFormText("object H: TPairHolder\r\n  Pair = 'x'\r\nend\r\n")),
+        EReadError);
+    // A declared name without a reader is kept like any unknown property.
+    ReadComponentFromForm(holder, ParseFormText("object H: TPairHolder\r\n  Broken = 1\r\nend\r\n"));
+    ASSERT_EQ(holder.KeptProperties().size(), 1u);
+    EXPECT_EQ(holder.KeptProperties()[0].Name, "Broken");
+}
+
+TEST(DefinedProperties, ReaderWalksListsAndRefusesOtherKinds) {
+    const TFormValue value = TFormValue::FromList({TFormValue::FromText(u"caf\u00e9"),
+                                                   TFormValue::FromList({TFormValue::FromBoolean(true)}),
+                                                   TFormValue::FromIdent("id")});
+    TReader reader(value, nullptr, "P");
+    EXPECT_FALSE(reader.OwnerDesigning());
+    reader.ReadListBegin();
+    EXPECT_EQ(reader.NextValue(), TValueType::vaWString);
+    EXPECT_EQ(reader.ReadString(), "caf\xe9") << "units that fit a byte come back as those bytes";
+    EXPECT_THROW(reader.ReadIdent(), EReadError);
+    reader.ReadListBegin();
+    EXPECT_TRUE(reader.ReadBoolean());
+    EXPECT_TRUE(reader.EndOfList());
+    EXPECT_THROW(reader.ReadInteger(), EReadError) << "nothing is read beyond a list";
+    reader.ReadListEnd();
+    EXPECT_THROW(reader.ReadListEnd(), EReadError) << "a list with a value left cannot end";
+    EXPECT_EQ(reader.ReadIdent(), "id");
+    reader.ReadListEnd();
+    EXPECT_TRUE(reader.FullyRead());
+    EXPECT_THROW(reader.SkipValue(), EReadError);
+}
+
+TEST(FormWriting, WritesWhatDiffersFromDefaultsOrTheAncestorAndReadsBack) {
+    RegisterComponentClass(TGadget::StaticClassInfo());
+    RegisterComponentClass(TPairHolder::StaticClassInfo());
+    TPanelForm form(nullptr);
+    form.SetName("Panel1");
+    form.SetMood(mdBusy);
+    form.SetFlags(5);
+    form.SetTitle("Hello");
+    auto* gadget = new TGadget(&form);
+    gadget->SetName("Gadget1");
+    gadget->SetSize(100);
+    gadget->OnPingName = "GadgetPinged";
+    auto* holder = new TPairHolder(&form);
+    holder->SetName("Holder");
+    holder->first = 7;
+    new TGadget(&form);  // unnamed: not written
+
+    const TFormObject written = WriteComponentToForm(form);
+    EXPECT_EQ(RenderFormText(written), "object Panel1: TPanelForm\r\n"
+                                       "  Mood = mdBusy\r\n"
+                                       "  Flags = [fA, fC]\r\n"
+                                       "  Title = 'Hello'\r\n"
+                                       "  object Gadget1: TGadget\r\n"
+                                       "    Size = szLarge\r\n"
+                                       "    Active = False\r\n"
+                                       "    OnPing = GadgetPinged\r\n"
+                                       "  end\r\n"
+                                       "  object Holder: TPairHolder\r\n"
+                                       "    Pair = (\r\n"
+                                       "      7\r\n"
+                                       "      0)\r\n"
+                                       "  end\r\n"
+                                       "end\r\n");
+
+    TPanelForm copy(nullptr);
+    ReadComponentFromForm(copy, ReadFormBinary(WriteFormBinary(written)));
+    EXPECT_EQ(copy.Mood(), mdBusy);
+    EXPECT_EQ(copy.Flags(), 5u);
+    ASSERT_NE(copy.Gadget1, nullptr);
+    EXPECT_EQ(copy.Gadget1->Size(), 100);
+    EXPECT_EQ(static_cast<TPairHolder*>(copy.FindComponent("Holder"))->first, 7);
+
+    // Against an ancestor only the differences are written; children it has are inherited.
+    TPanelForm ancestor(nullptr);
+    ReadComponentFromForm(ancestor, written);
+    gadget->SetActive(true);
+    const TFormObject inherited = WriteComponentToForm(form, &ancestor);
+    EXPECT_TRUE(inherited.Properties.empty());
+    ASSERT_EQ(inherited.Children.size(), 2u);
+    EXPECT_EQ(inherited.Children[0].Flags, ffInherited);
+    ASSERT_EQ(inherited.Children[0].Properties.size(), 1u);
+    EXPECT_EQ(inherited.Children[0].Properties[0].Name, "Active");
+    EXPECT_TRUE(inherited.Children[1].Properties.empty());
+
+    holder->brokenWriter = true;
+    EXPECT_THROW(WriteComponentToForm(form), EWriteError) << "a declared writer that writes nothing";
+    UnregisterComponentClass(TPairHolder::StaticClassInfo());
+    UnregisterComponentClass(TGadget::StaticClassInfo());
+}
+
+TEST(Persistence, AssignRefusesWhatNeitherSideKnowsAndStringListsCopy) {
+    TGadget gadget(nullptr);
+    TPanelForm form(nullptr);
+    try {
+        form.Assign(&gadget);
+        FAIL();
+    } catch (const EConvertError& error) {
+        EXPECT_EQ(error.Message(), "Cannot assign a TGadget to a TPanelForm");
+    }
+    try {
+        form.Assign(nullptr);
+        FAIL();
+    } catch (const EConvertError& error) {
+        EXPECT_EQ(error.Message(), "Cannot assign a nil to a TPanelForm");
+    }
+
+    TStringList source;
+    TObject marker;
+    source.SetText("a\r\nb\nc\r");
+    source.SetObjects(1, &marker);
+    TStringList copy;
+    int changes = 0;
+    copy.OnChange = [&](TObject*) { ++changes; };
+    copy.Add("old");
+    copy.Assign(&source);
+    EXPECT_EQ(changes, 2) << "one change for the add, one for the whole assignment";
+    EXPECT_EQ(copy.Text(), "a\r\nb\r\nc\r\n");
+    EXPECT_EQ(copy.Objects(1), &marker);
+    EXPECT_EQ(copy.IndexOf("c"), 2);
+    copy.SetStrings(1, "B");
+    EXPECT_EQ(copy.Objects(1), &marker);
+    EXPECT_THROW(copy.Strings(3), EStringListError);
+    EXPECT_THROW(copy.Assign(&gadget), EConvertError);
 }
 
 } // namespace

@@ -39,6 +39,25 @@ TEST(FormatArguments, StarTakesWidthAndPrecisionFromTheArguments) {
     EXPECT_EQ(Format("%1:*d", {0, 4, 7}), "   7");
 }
 
+TEST(FormatArguments, AnIndexFromAnArgumentMayFollowAWrittenIndex) {
+    EXPECT_EQ(Format("%0:*:d|%*:s", {2, 9, 7, 4, "x"}), "7|x");
+    EXPECT_EQ(Format("[%1:*d]", {0, 3, 5}), "[  5]") << "without a second colon the star is a width";
+    EXPECT_EQ(ErrorOf("%0:*:d", {-1, 2}), InvalidMessage("%0:*:d"));
+    EXPECT_EQ(ErrorOf("%0:*:d", {"x", 2}), InvalidMessage("%0:*:d"));
+}
+
+TEST(FormatWideBuffer, WritesAtMostTheCapacityWithTheBuiltInFormatter) {
+    std::vector<char16_t> buffer(6, u'#');
+    EXPECT_EQ(WideFormatBuf(buffer.data(), 4, u"%s=%d", {u"\u0416b", 42}), 4u);
+    EXPECT_EQ(WideString(buffer.begin(), buffer.end()), u"\u0416b=4##");
+    TFormatSettings comma;
+    comma.DecimalSeparator = u',';
+    EXPECT_EQ(WideFormatBuf(buffer.data(), 6, u"%.1f", {2.5}, comma), 3u);
+    EXPECT_EQ(WideString(buffer.data(), 3), u"2,5");
+    EXPECT_EQ(WideFormatBuf(nullptr, 0, u"%d", {1}), 0u);
+    EXPECT_THROW(WideFormatBuf(buffer.data(), 6, u"%d", {}), EConvertError);
+}
+
 TEST(FormatArguments, ArgumentKindsFollowTheCallersTypes) {
     EXPECT_EQ(TVarRec(7u).ValueKind(), TVarRec::Kind::Integer);
     EXPECT_EQ(TVarRec(0x80000000u).ValueKind(), TVarRec::Kind::Int64);
@@ -205,6 +224,9 @@ TEST_F(FormatHooks, WideFormatCallsTheInstalledRoutineUntilRestored) {
     EXPECT_EQ(builtIn, &WideFormatBuiltIn);
     EXPECT_EQ(WideFormat(u"%d", {1, 2}), u"hooked:%d:2");
     EXPECT_EQ(WideFormatBuiltIn(u"%d", {1}, TFormatSettings{}), u"1");
+    char16_t buffer[4];
+    EXPECT_EQ(WideFormatBuf(buffer, 4, u"%d", {7}), 1u);
+    EXPECT_EQ(buffer[0], u'7') << "the buffer formatter is the built-in one";
     EXPECT_EQ(SetWideFormatRoutine(nullptr), &Replacement);
     EXPECT_EQ(WideFormat(u"%d", {1}), u"1");
 }

@@ -82,4 +82,87 @@ TEST(FileStream, OpenModesGrantTheirAccessAndSharing) {
     RemoveFile(Win(path));
 }
 
+// Sets DefaultCodePage for one test and puts the previous value back.
+class CodePageScope {
+public:
+    explicit CodePageScope(uint32_t codePage) : kept_(DefaultCodePage) { DefaultCodePage = codePage; }
+    ~CodePageScope() { DefaultCodePage = kept_; }
+
+private:
+    uint32_t kept_;
+};
+
+std::vector<WideString> ListEntries(const TVynStrings& list) {
+    std::vector<WideString> entries;
+    for (int32_t i = 0; i < list.Count(); ++i)
+        entries.push_back(list.Entry(i));
+    return entries;
+}
+
+TEST(WideListFiles, LoadEachEncodingAndSaveUtf16WithAMark) {
+    const CodePageScope scope(1252);
+    const WideString path = TempPath(u"Ferrule liste \u00e9\u4e2d.txt");
+    struct Case {
+        std::vector<char> bytes;
+        TVynCharSet charSet;
+    };
+    const std::vector<Case> cases{
+        {{'\xff', '\xfe', 'c', 0, '\xe9', 0, '\r', 0, '\n', 0, 'x', 0}, CharSetUtf16LE},
+        {{'\xfe', '\xff', 0, 'c', 0, '\xe9', 0, '\r', 0, '\n', 0, 'x'}, CharSetUtf16BE},
+        {{'\xef', '\xbb', '\xbf', 'c', '\xc3', '\xa9', '\r', '\n', 'x'}, CharSetUtf8},
+        {{'c', '\xe9', '\r', '\n', 'x'}, CharSetAnsi},
+    };
+    for (const Case& test : cases) {
+        WriteFileBytes(Win(path), test.bytes);
+        TVynStringList list;
+        list.LoadFromWideFile(path);
+        EXPECT_EQ(list.LoadedCharSet(), test.charSet);
+        EXPECT_EQ(ListEntries(list), (std::vector<WideString>{u"c\u00e9", u"x"})) << int(test.charSet);
+        list.SaveToWideFile(path);
+        EXPECT_EQ(ReadFileBytes(Win(path)), (std::vector<char>{'\xff', '\xfe', 'c', 0, '\xe9', 0, '\r', 0,
+                                                               '\n', 0, 'x', 0, '\r', 0, '\n', 0}));
+    }
+    RemoveFile(Win(path));
+    TVynStringList list;
+    try {
+        list.LoadFromWideFile(path);
+        FAIL();
+    } catch (const EFOpenError& error) {
+        EXPECT_EQ(error.Message(), "Cannot open file " + WideToAnsi(path));
+    }
+}
+
+TEST(WideListCodePages, SystemCodePagesAndTheUnitsOwnUtfCodecs) {
+    EXPECT_EQ(AnsiToWideCP("\x80\xe9", 1252), u"\u20ac\u00e9");
+    EXPECT_EQ(WideToAnsiCP(u"\u20ac\u00e9", 1252), "\x80\xe9");
+    EXPECT_EQ(AnsiToWideCP("\x93\xfa\x96\x7b", 932), u"\u65e5\u672c");
+    EXPECT_EQ(WideToAnsiCP(u"\u65e5\u672c", 932), "\x93\xfa\x96\x7b");
+    // The system would write '!' in base64; the unit writes the optional characters directly.
+    EXPECT_EQ(WideToAnsiCP(u"Hi!", CP_UTF7), "Hi!");
+    EXPECT_EQ(WideToAnsiCP(u"A+B", CP_UTF7), "A+-B");
+    EXPECT_THROW(AnsiToWideCP("+AOl", CP_UTF7), EVynGeneralError);
+    EXPECT_EQ(AnsiToWideCP("\xed\xa0\x80", CP_UTF8), WideString(1, u'\xd800'));
+
+    const CodePageScope scope(1252);
+    TVynStringList list;
+    list.AppendEntry(u"\u20ac");
+    EXPECT_EQ(list.AnsiStrings()->Strings(0), "\x80") << "the adapter converts in DefaultCodePage";
+}
+
+TEST(WideListComparison, FollowsTheUsersLocaleWithAndWithoutCase) {
+    TVynStringList list;
+    for (const char16_t* entry : {u"b", u"A", u"a", u"C", u"\u00e9", u"e", u"f"})
+        list.AppendEntry(entry);
+    list.SetSorted(true);
+    EXPECT_EQ(list.CompareEntries(u"a", u"A"), 0);
+    EXPECT_LT(list.CompareEntries(u"a", u"B"), 0) << "alphabetical, not by code unit";
+    EXPECT_LT(list.CompareEntries(u"e", u"\u00e9"), 0);
+    EXPECT_LT(list.CompareEntries(u"\u00e9", u"f"), 0);
+    list.SetCaseSensitive(true);
+    EXPECT_LT(list.CompareEntries(u"a", u"A"), 0);
+    EXPECT_EQ(ListEntries(list), (std::vector<WideString>{u"a", u"A", u"b", u"C", u"e", u"\u00e9", u"f"}));
+    EXPECT_EQ(list.PositionOf(u"A"), 1);
+    EXPECT_EQ(list.PositionOf(u"B"), -1);
+}
+
 } // namespace
