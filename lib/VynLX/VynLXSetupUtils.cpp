@@ -50,11 +50,11 @@ void CheckReplaceable(const WideString& target) {
 }
 
 WideString TemporaryNameBeside(const WideString& target) {
-    WCHAR name[MAX_PATH + 1] = {};
+    char16_t name[MAX_PATH + 1] = {};
     const WideString folder = ExtractFilePathWide(target);
-    if (::GetTempFileNameW(WinText(folder), L"~fe", 0, name) == 0)
+    if (VynGetTempFileNameW(folder.c_str(), u"~fe", 0, name) == 0)
         RaiseCannotCreate(target);
-    return WideString(reinterpret_cast<const char16_t*>(name));
+    return WideString(name);
 }
 
 } // namespace
@@ -82,7 +82,7 @@ void InstallResourceFile(HMODULE module, const WideString& resourceName, const c
     CheckReplaceable(target);
     TemporaryFile temporary(TemporaryNameBeside(target));
     payload.SaveToWideFile(temporary.Path());
-    if (!::MoveFileExW(WinText(temporary.Path()), WinText(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!VynMoveFileExW(temporary.Path().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         RaiseCannotCreate(target);
     temporary.Committed();
 }

@@ -69,12 +69,6 @@ uint32_t DrawRandom(uint32_t range) {
     return Random(range);
 }
 
-// ---- The one system call without a wrapper in VynWindows: a direct W call
-
-DWORD CallGetSystemDirectory(char16_t* buffer, DWORD capacity) {
-    return ::GetSystemDirectoryW(WinBuffer(buffer), capacity);
-}
-
 // Text from a system call that fills a buffer and returns the length written, or the size needed
 // (terminator included) when the buffer is too small. Asks once with MAX_PATH units and again with
 // the size asked for, so that a long path is neither cut nor lost.
@@ -271,7 +265,7 @@ WideString GetTempFolder() {
 
 WideString GetSystemFolder() {
     return QueryText(
-        [](char16_t* buffer, DWORD capacity) { return CallGetSystemDirectory(buffer, capacity); });
+        [](char16_t* buffer, DWORD capacity) { return VynGetSystemDirectoryW(buffer, capacity); });
 }
 
 WideString ModulePathOf(HMODULE module) {

@@ -10,6 +10,7 @@
 
 #include "Format.h"
 #include "FormLoader.h"
+#include "VynFormatStrUtils.h"
 #include "FormWriter.h"
 #include "TextConversion.h"
 
@@ -1428,8 +1429,8 @@ TVynFileStream::TVynFileStream(const WideString& fileName, uint16_t mode) : THan
     const TFileHandle handle = mode == fmCreate ? FileCreateWide(fileName) : FileOpenWide(fileName, mode);
     if (handle < 0) {
         if (mode == fmCreate)
-            throw EFCreateError(WideToAnsi(WideFormat(u"Cannot create file %s", {fileName})));
-        throw EFOpenError(WideToAnsi(WideFormat(u"Cannot open file %s", {fileName})));
+            throw EFCreateError(WideToAnsi(FormatWide(u"Cannot create file %s", {fileName})));
+        throw EFOpenError(WideToAnsi(FormatWide(u"Cannot open file %s", {fileName})));
     }
     handle_ = reinterpret_cast<HANDLE>(handle);
 }
@@ -1449,7 +1450,7 @@ TVynResourceStream::TVynResourceStream(HMODULE module, const WideString& name, c
     if (resourceInfo_ != nullptr)
         resourceData_ = ::LoadResource(module, resourceInfo_);
     if (resourceData_ == nullptr)
-        throw EResNotFound(WideToAnsi(WideFormat(u"Resource %s not found", {name})));
+        throw EResNotFound(WideToAnsi(FormatWide(u"Resource %s not found", {name})));
     SetPointer(::LockResource(resourceData_), ::SizeofResource(module, resourceInfo_));
 }
 

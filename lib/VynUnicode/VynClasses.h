@@ -22,11 +22,10 @@
 #include "VynSysUtils.h"
 #include "VynSystem.h"
 #else
-// Natively the Unicode runtime's code-page state and its exception classes are declared here;
-// on Windows VynSystem and VynSysUtils, which need the operating system, own them.
+// Natively the Unicode runtime's code-page state is declared here; on Windows VynSystem, which
+// needs the operating system, owns it.
+#include "VynSysUtilsPaths.h"
 extern uint32_t DefaultCodePage;
-RTL_DECLARE_EXCEPTION(EVynGeneralError, Exception)
-RTL_DECLARE_EXCEPTION(EVynInternalError, Exception)
 #endif
 
 class TReader;

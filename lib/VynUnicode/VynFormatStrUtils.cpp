@@ -8,21 +8,12 @@
 #include "Exceptions.h"
 #include "TextConversion.h"
 
-#ifdef _WIN32
-#include "VynSysUtils.h"
-#endif
+#include "VynSysUtilsPaths.h"
 
 namespace {
 
-#ifdef _WIN32
 using TFormatStringError = EVynGeneralError;
 using TFormatInternalError = EVynInternalError;
-#else
-// The Unicode runtime declares its two exception classes beside its Windows file functions, which the
-// native build lacks; there the same messages travel as the base class.
-using TFormatStringError = Exception;
-using TFormatInternalError = Exception;
-#endif
 
 // Longer numbers are refused, so no index or width can ask the formatter for unbounded memory.
 constexpr int kMaxNumberDigits = 6;

@@ -9,10 +9,6 @@
 #include "UnitRegistry.h"
 #include "VynSysUtilsPaths.h"
 
-// Conditions a user can meet.
-RTL_DECLARE_EXCEPTION(EVynGeneralError, Exception)
-// Broken invariants; messages begin "Internal Error: ".
-RTL_DECLARE_EXCEPTION(EVynInternalError, Exception)
 
 // True on the NT family (platform identifier 2): selects the wide system calls.
 extern bool VynPlatformIsNT;

@@ -1,11 +1,17 @@
-// The platform-free part of VynSysUtils: path names, the command-line parser and zero-terminated
-// wide buffers. Include VynSysUtils.h; this header stands alone only for the native build.
+// The platform-free part of VynSysUtils: the unit's two exception classes, path names, the
+// command-line parser and zero-terminated wide buffers. Include VynSysUtils.h; this header stands alone only for the native build.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "Exceptions.h"
 #include "SysTypes.h"
+
+// Conditions a user can meet.
+RTL_DECLARE_EXCEPTION(EVynGeneralError, Exception)
+// Broken invariants; messages begin "Internal Error: ".
+RTL_DECLARE_EXCEPTION(EVynInternalError, Exception)
 
 // ---- Zero-terminated wide buffers
 

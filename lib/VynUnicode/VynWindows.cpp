@@ -284,6 +284,41 @@ UINT VynGetWindowsDirectoryW(char16_t* buffer, UINT capacity) {
     return CopyBufferResult(capacity, buffer, AnsiString(ansi, length), 0);
 }
 
+UINT VynGetSystemDirectoryW(char16_t* buffer, UINT capacity) {
+    if (VynPlatformIsNT)
+        return ::GetSystemDirectoryW(WinBuffer(buffer), capacity);
+    char ansi[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryA(ansi, sizeof ansi);
+    if (length == 0 || length >= sizeof ansi)
+        return length;
+    return CopyBufferResult(capacity, buffer, AnsiString(ansi, length), 0);
+}
+
+UINT VynGetTempFileNameW(const char16_t* folder, const char16_t* prefix, UINT unique, char16_t* name) {
+    if (VynPlatformIsNT)
+        return ::GetTempFileNameW(WinText(folder), WinText(prefix), unique, WinBuffer(name));
+    char ansi[MAX_PATH] = {};
+    const UINT result = ::GetTempFileNameA(Narrow(folder).c_str(), Narrow(prefix).c_str(), unique, ansi);
+    if (result != 0 && CopyBufferResult(MAX_PATH, name, AnsiString(ansi), 0) >= MAX_PATH)
+        return 0;
+    return result;
+}
+
+BOOL VynMoveFileExW(const char16_t* existing, const char16_t* target, DWORD flags) {
+    if (VynPlatformIsNT)
+        return ::MoveFileExW(WinText(existing), WinText(target), flags);
+    const AnsiString from = Narrow(existing);
+    const AnsiString to = Narrow(target);
+    if (::MoveFileExA(from.c_str(), to.c_str(), flags))
+        return TRUE;
+    if (::GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
+        return FALSE;
+    if ((flags & MOVEFILE_REPLACE_EXISTING) && ::GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        !::DeleteFileA(to.c_str()))
+        return FALSE;
+    return ::MoveFileA(from.c_str(), to.c_str());
+}
+
 namespace {
 
 // The ANSI path of GetComputerNameW and GetUserNameW; countsTerminator says whether the size

@@ -40,6 +40,11 @@ DWORD VynGetFullPathNameW(const char16_t* fileName, DWORD capacity, char16_t* bu
 DWORD VynGetModuleFileNameW(HMODULE module, char16_t* buffer, DWORD capacity);
 DWORD VynGetTempPathW(DWORD capacity, char16_t* buffer);
 UINT VynGetWindowsDirectoryW(char16_t* buffer, UINT capacity);
+// Wrappers beyond the classic table, for the installer's own calls; same two paths.
+UINT VynGetSystemDirectoryW(char16_t* buffer, UINT capacity);
+UINT VynGetTempFileNameW(const char16_t* folder, const char16_t* prefix, UINT unique, char16_t* name);
+// On the systems without MoveFileEx, replacing is a delete followed by a move.
+BOOL VynMoveFileExW(const char16_t* existing, const char16_t* target, DWORD flags);
 // size: in, the buffer's capacity in units; out, the name's length (computer: without, user:
 // with the terminator), or the capacity needed when the call fails for a buffer too small.
 BOOL VynGetComputerNameW(char16_t* buffer, DWORD* size);

@@ -8,22 +8,14 @@
 
 #include "Exceptions.h"
 
-#ifdef _WIN32
-#include "VynSysUtils.h"
-#endif
+#include "VynSysUtilsPaths.h"
 
 namespace {
 
 using namespace std::string_view_literals;
 
-// The native build raises the base class with the same messages; the Windows build checks the classes.
-#ifdef _WIN32
 using GeneralError = EVynGeneralError;
 using InternalError = EVynInternalError;
-#else
-using GeneralError = Exception;
-using InternalError = Exception;
-#endif
 
 template <typename Error, typename Action> std::string MessageOf(Action action) {
     try {

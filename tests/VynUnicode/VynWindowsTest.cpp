@@ -371,3 +371,49 @@ TEST_P(BothPaths, WindowTextsLibrariesAndShellPaths) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_P(BothPaths, TemporaryNamesAndReplacingMovesForTheInstaller) {
+    const WideString folder = TempFolder() + LocalName(u"ferrule-move");
+    ASSERT_TRUE(ForceDirectoriesWide(folder));
+    char16_t name[MAX_PATH + 1] = {};
+    ASSERT_NE(VynGetTempFileNameW(folder.c_str(), u"~fe", 0, name), 0u);
+    const WideString temporary(name);
+    EXPECT_EQ(ExtractFilePathWide(temporary), folder + u"\\");
+    EXPECT_TRUE(FileExistsWide(temporary)) << "the name is reserved by an empty file";
+
+    const WideString target = folder + u"\\" + LocalName(u"target") + u".bin";
+    {
+        TVynFileStream old(target, fmCreate);
+        old.WriteBuffer("old content", 11);
+    }
+    {
+        TVynFileStream fresh(temporary, fmCreate);
+        fresh.WriteBuffer("new", 3);
+    }
+    ASSERT_TRUE(VynMoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(FileExistsWide(temporary));
+    TVynMemoryStream moved;
+    moved.LoadFromWideFile(target);
+    EXPECT_EQ(moved.Size(), 3);
+    const WideString other = folder + u"\\other.bin";
+    {
+        TVynFileStream second(other, fmCreate);
+    }
+    EXPECT_FALSE(VynMoveFileExW(other.c_str(), target.c_str(), 0)) << "no replacing without the flag";
+    EXPECT_TRUE(FileExistsWide(other));
+    DeleteFileWide(other);
+
+    char16_t system[MAX_PATH] = {};
+    const UINT length = VynGetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    EXPECT_EQ(length, WideString(system).size());
+    EXPECT_TRUE(DirectoryExistsWide(system));
+    EXPECT_EQ(VynGetSystemDirectoryW(system, 3), length + 1) << "too small: the size needed, terminator included";
+
+    DeleteFileWide(target);
+    ::RemoveDirectoryW(WinText(folder));
+}
+
+} // namespace
