@@ -856,9 +856,9 @@ void TVynStrings::ReadGeneral(TReader& reader) {
     reader.ReadListEnd();
 }
 
-void TVynStrings::ReadUtf8Form(TReader& reader) {
-    if (!reader.OwnerDesigning() && Count() > 0) {
-        reader.ReadListBegin();
+void TVynStrings::ReadEncodedForm(TReader& reader, bool takeIt, WideString (*decode)(const AnsiString&)) {
+    reader.ReadListBegin();
+    if (!takeIt) {
         while (!reader.EndOfList())
             reader.ReadString();
         reader.ReadListEnd();
@@ -866,27 +866,16 @@ void TVynStrings::ReadUtf8Form(TReader& reader) {
     }
     TVynUpdateBracket bracket(*this);
     RemoveAll();
-    reader.ReadListBegin();
     while (!reader.EndOfList())
-        AppendEntry(Utf8Decode(reader.ReadString()));
+        AppendEntry(decode(reader.ReadString()));
     reader.ReadListEnd();
 }
 
-void TVynStrings::ReadUtf7Form(TReader& reader) {
-    if (!reader.OwnerDesigning()) {
-        reader.ReadListBegin();
-        while (!reader.EndOfList())
-            reader.ReadString();
-        reader.ReadListEnd();
-        return;
-    }
-    TVynUpdateBracket bracket(*this);
-    RemoveAll();
-    reader.ReadListBegin();
-    while (!reader.EndOfList())
-        AppendEntry(Utf7Decode(reader.ReadString()));
-    reader.ReadListEnd();
+void TVynStrings::ReadUtf8Form(TReader& reader) {
+    ReadEncodedForm(reader, reader.OwnerDesigning() || Count() == 0, Utf8Decode);
 }
+
+void TVynStrings::ReadUtf7Form(TReader& reader) { ReadEncodedForm(reader, reader.OwnerDesigning(), Utf7Decode); }
 
 void TVynStrings::DefineProperties(TFiler& filer) {
     const bool writeWide = ShouldWriteWideStrings(filer);

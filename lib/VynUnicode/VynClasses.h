@@ -166,6 +166,8 @@ private:
     void ReadGeneral(TReader& reader);
     void ReadUtf8Form(TReader& reader);
     void ReadUtf7Form(TReader& reader);
+    // Reads a list of encoded entries; takes it into the list only when takeIt, else skips it.
+    void ReadEncodedForm(TReader& reader, bool takeIt, WideString (*decode)(const AnsiString&));
 
     std::unique_ptr<TAnsiStringsForWideStringsAdapter> adapter_;
     TVynCharSet loadedCharSet_ = CharSetUtf16LE;

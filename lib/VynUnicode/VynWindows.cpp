@@ -274,24 +274,29 @@ DWORD VynGetTempPathW(DWORD capacity, char16_t* buffer) {
     return CopyBufferResult(capacity, buffer, AnsiString(ansi, length), CopyCutToFit | CopyEmptyWhenTooSmall);
 }
 
-UINT VynGetWindowsDirectoryW(char16_t* buffer, UINT capacity) {
-    if (VynPlatformIsNT)
-        return ::GetWindowsDirectoryW(WinBuffer(buffer), capacity);
+namespace {
+
+// The ANSI path of the calls that fill a folder name into a buffer of MAX_PATH bytes.
+UINT FolderThroughAnsi(UINT(WINAPI* ansiCall)(LPSTR, UINT), char16_t* buffer, UINT capacity) {
     char ansi[MAX_PATH] = {};
-    const UINT length = ::GetWindowsDirectoryA(ansi, sizeof ansi);
+    const UINT length = ansiCall(ansi, sizeof ansi);
     if (length == 0 || length >= sizeof ansi)
         return length;
     return CopyBufferResult(capacity, buffer, AnsiString(ansi, length), 0);
 }
 
+} // namespace
+
+UINT VynGetWindowsDirectoryW(char16_t* buffer, UINT capacity) {
+    if (VynPlatformIsNT)
+        return ::GetWindowsDirectoryW(WinBuffer(buffer), capacity);
+    return FolderThroughAnsi(::GetWindowsDirectoryA, buffer, capacity);
+}
+
 UINT VynGetSystemDirectoryW(char16_t* buffer, UINT capacity) {
     if (VynPlatformIsNT)
         return ::GetSystemDirectoryW(WinBuffer(buffer), capacity);
-    char ansi[MAX_PATH] = {};
-    const UINT length = ::GetSystemDirectoryA(ansi, sizeof ansi);
-    if (length == 0 || length >= sizeof ansi)
-        return length;
-    return CopyBufferResult(capacity, buffer, AnsiString(ansi, length), 0);
+    return FolderThroughAnsi(::GetSystemDirectoryA, buffer, capacity);
 }
 
 UINT VynGetTempFileNameW(const char16_t* folder, const char16_t* prefix, UINT unique, char16_t* name) {
