@@ -1,6 +1,9 @@
 #include "VynLXUtils.h"
 
+
 #include <shlobj.h>
+
+#include <memory>
 
 #include "Application.h"
 #include "Handles.h"
@@ -168,11 +171,20 @@ TVynStringList& CleanUpList(TVynStringList* list, const char16_t* name) {
     return *list;
 }
 
+// The owners of the two clean-up lists; the exported pointers are views of them.
+std::unique_ptr<TVynStringList> ownedFolderList;
+std::unique_ptr<TVynStringList> ownedFileList;
+
 void StartVynLXUtils() {
-    if (unitStarts++ > 0)
+    if (unitStarts > 0) {
+        ++unitStarts;
         return;
-    GarbageCollectedFolderList = new TVynStringList;
-    GarbageCollectedFileList = new TVynStringList;
+    }
+    ownedFolderList = std::make_unique<TVynStringList>();
+    ownedFileList = std::make_unique<TVynStringList>();
+    GarbageCollectedFolderList = ownedFolderList.get();
+    GarbageCollectedFileList = ownedFileList.get();
+    ++unitStarts;
     // Detection of the installed Office applications joins the start here once component
     // detection exists.
 }
@@ -180,12 +192,17 @@ void StartVynLXUtils() {
 void EndVynLXUtils() {
     if (unitStarts == 0 || --unitStarts > 0)
         return;
+    // The lists go even when a removal fails, so that nothing outlives the unit.
+    struct ReleaseLists {
+        ~ReleaseLists() {
+            GarbageCollectedFolderList = nullptr;
+            GarbageCollectedFileList = nullptr;
+            ownedFolderList.reset();
+            ownedFileList.reset();
+        }
+    } release;
     RemoveTempFolders();
     RemoveTempFiles();
-    delete GarbageCollectedFolderList;
-    GarbageCollectedFolderList = nullptr;
-    delete GarbageCollectedFileList;
-    GarbageCollectedFileList = nullptr;
 }
 
 } // namespace
