@@ -1,6 +1,5 @@
 #include "VynLXUtils.h"
 
-
 #include <shlobj.h>
 
 #include <memory>
