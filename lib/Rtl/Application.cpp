@@ -6,13 +6,12 @@
 #include "ResourceModule.h"
 #include "TextConversion.h"
 #include "Timer.h"
+#include "WinText.h"
 #include "WindowClasses.h"
 
 TApplication* Application = nullptr;
 
 namespace {
-
-const WCHAR* AsWin(const WideString& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
 
 AnsiString ProgramName() {
     WCHAR path[MAX_PATH + 1] = {};
@@ -78,14 +77,14 @@ void TApplication::Initialize() {
 void TApplication::SetTitle(const AnsiString& title) {
     title_ = title;
     if (window_)
-        ::SetWindowTextW(window_.get(), AsWin(AnsiToWide(title_)));
+        ::SetWindowTextW(window_.get(), WinText(AnsiToWide(title_)));
 }
 
 HWND TApplication::Handle() {
     if (!window_) {
         static const WCHAR className[] = L"TApplication";
         EnsureWindowClass(className, ApplicationWindowProcedure);
-        HWND window = ::CreateWindowExW(0, className, AsWin(AnsiToWide(title_)), WS_POPUP | WS_CAPTION | WS_SYSMENU,
+        HWND window = ::CreateWindowExW(0, className, WinText(AnsiToWide(title_)), WS_POPUP | WS_CAPTION | WS_SYSMENU,
                                         0, 0, 0, 0, nullptr, nullptr, MainInstance(), nullptr);
         if (window == nullptr)
             RaiseLastOSError();
@@ -145,7 +144,7 @@ void TApplication::ShowException(const Exception& error) {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
         message += '.';
     HWND owner = (mainForm_ != nullptr && mainForm_->HandleAllocated()) ? mainForm_->Handle() : nullptr;
-    ::MessageBoxW(owner, AsWin(AnsiToWide(message)), AsWin(AnsiToWide(title_)), MB_OK | MB_ICONSTOP);
+    ::MessageBoxW(owner, WinText(AnsiToWide(message)), WinText(AnsiToWide(title_)), MB_OK | MB_ICONSTOP);
 }
 
 void TApplication::HandleException(TObject* sender) {

@@ -7,11 +7,10 @@
 #include "OSError.h"
 #include "ResourceModule.h"
 #include "TextConversion.h"
+#include "WinText.h"
 #include "WindowClasses.h"
 
 namespace {
-
-const WCHAR* AsWin(const WideString& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
 
 // The form whose window is being created: the system sends messages (WM_GETMINMAXINFO first)
 // before CreateWindowEx returns and even before WM_NCCREATE carries the creation parameter.
@@ -75,7 +74,7 @@ void TCustomForm::ReadFormResource() {
     const AnsiString resourceName = UpperCase(ClassName());
     const WideString wideName = AnsiToWide(resourceName);
     const HINSTANCE module = ResourceInstance();
-    HRSRC info = ::FindResourceW(module, AsWin(wideName), reinterpret_cast<LPCWSTR>(RT_RCDATA));
+    HRSRC info = ::FindResourceW(module, WinText(wideName), reinterpret_cast<LPCWSTR>(RT_RCDATA));
     HGLOBAL data = info ? ::LoadResource(module, info) : nullptr;
     if (data == nullptr)
         throw EResNotFound(Format("Resource %s not found", {resourceName}));
@@ -123,7 +122,7 @@ RECT TCustomForm::OuterRectForClient(int32_t clientWidth, int32_t clientHeight) 
 void TCustomForm::SetCaption(const AnsiString& caption) {
     caption_ = caption;
     if (window_)
-        ::SetWindowTextW(window_.get(), AsWin(AnsiToWide(caption_)));
+        ::SetWindowTextW(window_.get(), WinText(AnsiToWide(caption_)));
 }
 
 void TCustomForm::SetColor(int32_t color) {
@@ -189,13 +188,13 @@ void TCustomForm::PlaceByPosition() {
 
 void TCustomForm::CreateHandle() {
     const WideString className = AnsiToWide(ClassName());
-    EnsureWindowClass(AsWin(className), &TCustomForm::WindowProcedure);
+    EnsureWindowClass(WinText(className), &TCustomForm::WindowProcedure);
     PlaceByPosition();
     const bool defaultPosition = position_ == poDefault || position_ == poDefaultPosOnly;
     const bool defaultSize = position_ == poDefault || position_ == poDefaultSizeOnly;
     HWND owner = Application ? Application->Handle() : nullptr;
     formBeingCreated = this;
-    HWND window = ::CreateWindowExW(WindowExStyle(), AsWin(className), AsWin(AnsiToWide(caption_)), WindowStyle(),
+    HWND window = ::CreateWindowExW(WindowExStyle(), WinText(className), WinText(AnsiToWide(caption_)), WindowStyle(),
                                     defaultPosition ? CW_USEDEFAULT : left_, defaultPosition ? CW_USEDEFAULT : top_,
                                     defaultSize ? CW_USEDEFAULT : Width(), defaultSize ? CW_USEDEFAULT : Height(),
                                     owner, nullptr, MainInstance(), this);

@@ -43,8 +43,7 @@ private:
 };
 
 namespace HandleDetail {
-inline void CloseFileHandle(HANDLE h) noexcept { ::CloseHandle(h); }
-inline void CloseKernelHandle(HANDLE h) noexcept { ::CloseHandle(h); }
+inline void CloseKernelObject(HANDLE h) noexcept { ::CloseHandle(h); }
 inline void CloseModule(HMODULE h) noexcept { ::FreeLibrary(h); }
 inline void CloseRegKey(HKEY h) noexcept { ::RegCloseKey(h); }
 inline void CloseGdiObject(HGDIOBJ h) noexcept { ::DeleteObject(h); }
@@ -55,8 +54,8 @@ constexpr intptr_t InvalidHandleValue = -1;
 } // namespace HandleDetail
 
 // File handles are invalid as INVALID_HANDLE_VALUE; most other kernel handles as NULL.
-using UniqueFileHandle = UniqueHandle<HANDLE, HandleDetail::CloseFileHandle, HandleDetail::InvalidHandleValue>;
-using UniqueKernelHandle = UniqueHandle<HANDLE, HandleDetail::CloseKernelHandle>;
+using UniqueFileHandle = UniqueHandle<HANDLE, HandleDetail::CloseKernelObject, HandleDetail::InvalidHandleValue>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, HandleDetail::CloseKernelObject>;
 using UniqueFindHandle = UniqueHandle<HANDLE, HandleDetail::CloseFind, HandleDetail::InvalidHandleValue>;
 using UniqueModule = UniqueHandle<HMODULE, HandleDetail::CloseModule>;
 using UniqueRegKey = UniqueHandle<HKEY, HandleDetail::CloseRegKey>;

@@ -1,7 +1,7 @@
 // Wide wrappers of the system calls that take or return text: the W call on the NT family,
 // otherwise the A call with the text converted in DefaultCodePage. They raise nothing and
 // return what the system call returns (the lazy loading of the shell's wide entry points is the
-// one exception: it raises EOSError). This is the one place where char16_t meets WCHAR.
+// one exception: it raises EOSError). The text crosses to WCHAR through WinText.h.
 #pragma once
 
 #include <windows.h>
@@ -9,11 +9,9 @@
 #include <shlobj.h>
 
 #include "SysTypes.h"
+#include "WinText.h"
 #include "UnitRegistry.h"
 
-inline const WCHAR* WinText(const char16_t* text) { return reinterpret_cast<const WCHAR*>(text); }
-inline const WCHAR* WinText(const WideString& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
-inline WCHAR* WinBuffer(char16_t* buffer) { return reinterpret_cast<WCHAR*>(buffer); }
 
 HANDLE VynCreateFileW(const char16_t* fileName, DWORD access, DWORD shareMode, SECURITY_ATTRIBUTES* security,
                       DWORD creation, DWORD flags, HANDLE templateFile);
