@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "Application.h"
+#include "CheckWinInetAndAdo.h"
 #include "FerruleFrm.h"
 #include "VynLXUtils.h"
 #include "VynSysUtils.h"
@@ -10,8 +11,8 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
-        TUnitStartup units{&VynSystemUnit,  &VynWindowsUnit, &VynSysUtilsUnit,
-                           &VynLXUtilsUnit, &RtlFormsUnit,   &FerruleFrmUnit};
+        TUnitStartup units{&VynSystemUnit, &VynWindowsUnit,          &VynSysUtilsUnit, &VynLXUtilsUnit,
+                           &RtlFormsUnit,  &CheckWinInetAndAdoUnit, &FerruleFrmUnit};
         Application->Initialize();
         Application->SetTitle("Ferrule 3.6");
         Application->CreateForm(FerruleForm);

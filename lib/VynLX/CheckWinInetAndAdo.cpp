@@ -1,8 +1,160 @@
 #include "CheckWinInetAndAdo.h"
 
+#include <memory>
+
+#include "TextConversion.h"
+#include "VynLXUtils.h"
+
+const char DefaultDownloadSite[] = "http://www.ferrule-setup.org/download/";
+
+// The numbers of each row; its texts are set when the unit starts.
 TComponentRequirement ComponentRequirements[SystemComponentCount] = {
-    {u"IE", 0, 0, 0x00050000},       {u"MAPI", 0, 0, 0x00010000},     {u"CAPICOM", 0, 0, 0x00020000},
-    {u"MDAC", 0, 0, 0x00020032},     {u"JET", 0, 0, 0x00040000},      {u"DAO", 0, 0, 0x0003003C},
-    {u"SQL-DMO", 0, 0, 0x07CE000B},  {u"CRPE", 0, 0, 0x00080005},     {u"CRPE-SQL", 0, 0, 0x00080005},
-    {u"CRPE-UFL", 0, 0, 0x00080000}, {u"CRPE-XLS", 0, 0, 0x00080005},
+    {{}, {}, 0, 0, 0x00050000, NoMaxMajorMinor, {}, {}, {}, false, 0},
+    {{}, {}, 0, 0, 0x00010000, NoMaxMajorMinor, {}, {}, {}, false, 0},
+    {{}, {}, 0, 0, 0x00020000, NoMaxMajorMinor, {}, {}, {}, false, 0},
+    {{}, {}, 0, 0, 0x00020032, NoMaxMajorMinor, {}, {}, {}, true, 3010},
+    {{}, {}, 0, 0, 0x00040000, 0x00040000, {}, {}, {}, true, 3010},
+    {{}, {}, 0, 0, 0x0003003C, 0x0003003C, {}, {}, {}, false, 0},
+    {{}, {}, 0, 0, 0x07CE000B, NoMaxMajorMinor, {}, {}, {}, false, 0},
+    {{}, {}, 0, 0, 0x00080005, NoMaxMajorMinor, {}, {}, {}, true, 3010},
+    {{}, {}, 0, 0, 0x00080005, NoMaxMajorMinor, {}, {}, {}, true, 3010},
+    {{}, {}, 0, 0, 0x00080000, NoMaxMajorMinor, {}, {}, {}, true, 3010},
+    {{}, {}, 0, 0, 0x00080005, NoMaxMajorMinor, {}, {}, {}, true, 3010},
 };
+
+TVynStringList* ModuleList = nullptr;
+
+namespace {
+
+// ---- Translatable texts
+
+constexpr const char* SDisplayNames[SystemComponentCount] = {
+    "Internet Explorer 5.0 or newer",
+    "Windows Messaging (mapi32.dll)",
+    "Microsoft CryptoAPI for COM 2.0",
+    "Microsoft Data Access Components (MDAC) 2.5",
+    "Microsoft Jet 4.0 Drivers",
+    "Microsoft DAO 3.6",
+    "Microsoft SQL-DMO Objects",
+    "Seagate Crystal Reports 8.5 Runtime",
+    "Seagate Crystal Reports OLEDB Driver",
+    "Seagate Crystal Reports UFL Support",
+    "Seagate Crystal Reports XLS Support",
+};
+constexpr char SInternetExplorerSite[] = "http://www.microsoft.com/windows/ie/downloads/";
+constexpr char SWindowsCd[] = "your Windows CD.";
+
+// ---- Fixed texts
+
+struct TRowTexts {
+    const char16_t* Key;
+    const char16_t* DownloadFile;
+    const char16_t* InstallerParams;
+};
+
+constexpr char16_t MdacParams[] = u"/q /c:\"dasetup.exe /q /n\"";
+constexpr char16_t CrystalParams[] = u"/s /v/f /v/qr";
+constexpr char16_t MdacInstaller[] = u"mdac_typ.exe";
+constexpr char16_t CrystalInstaller[] = u"crystal85_runtime.exe";
+
+constexpr TRowTexts RowTexts[SystemComponentCount] = {
+    {u"IE", u"", u""},
+    {u"MAPI", u"", u""},
+    {u"CAPICOM", u"capicom_setup.exe", u""},
+    {u"MDAC", MdacInstaller, MdacParams},
+    {u"JET", MdacInstaller, MdacParams},
+    {u"DAO", u"dao360_setup.exe", u""},
+    {u"SQL-DMO", u"sqldmo_setup.exe", u""},
+    {u"CRPE", CrystalInstaller, CrystalParams},
+    {u"CRPE-SQL", CrystalInstaller, CrystalParams},
+    {u"CRPE-UFL", CrystalInstaller, CrystalParams},
+    {u"CRPE-XLS", CrystalInstaller, CrystalParams},
+};
+
+using TComponentDetector = TComponentVersion (*)();
+constexpr TComponentDetector Detectors[SystemComponentCount] = {
+    GetWinInetVersion,   GetMapi32Version,         GetCapicomVersion,      GetMdacVersion,
+    GetJetVersion,       GetDaoVersion,            GetSqlDmoVersion,       GetCrystalReportsVersion,
+    GetCrystalOleDbVersion, GetCrystalUflVersion, GetCrystalXlsVersion,
+};
+
+int unitStarts = 0;
+std::unique_ptr<TVynStringList> ownedModuleList;
+
+void ForgetRows() {
+    for (TComponentRequirement& row : ComponentRequirements) {
+        row.DisplayName.clear();
+        row.Key.clear();
+        row.DownloadSite.clear();
+        row.DownloadFile.clear();
+        row.InstallerParams.clear();
+        row.InstalledVersion = 0;
+        row.InstalledMajorMinor = 0;
+    }
+}
+
+void ReleaseModuleList() {
+    ModuleList = nullptr;
+    ownedModuleList.reset();
+}
+
+void FillRows() {
+    for (int row = 0; row < SystemComponentCount; ++row) {
+        TComponentRequirement& requirement = ComponentRequirements[row];
+        requirement.DisplayName = SDisplayNames[row];
+        requirement.Key = RowTexts[row].Key;
+        requirement.DownloadFile = RowTexts[row].DownloadFile;
+        requirement.InstallerParams = RowTexts[row].InstallerParams;
+    }
+    ComponentRequirements[IE].DownloadSite = SInternetExplorerSite;
+    ComponentRequirements[MAPI].DownloadSite = SWindowsCd;
+    for (TComponentRequirement& requirement : ComponentRequirements) {
+        if (!requirement.DownloadFile.empty())
+            requirement.DownloadSite = DefaultDownloadSite;
+    }
+}
+
+void DetectInstalledVersions() {
+    for (int row = 0; row < SystemComponentCount; ++row)
+        ComponentRequirements[row].InstalledVersion = Detectors[row]();
+    for (TComponentRequirement& requirement : ComponentRequirements)
+        requirement.InstalledMajorMinor = static_cast<int32_t>(requirement.InstalledVersion >> 32);
+}
+
+void StartCheckWinInetAndAdo() {
+    if (unitStarts > 0) {
+        ++unitStarts;
+        return;
+    }
+    // A detector may raise (a registry value of the wrong type); the unit is then not started.
+    try {
+        FillRows();
+        ownedModuleList = std::make_unique<TVynStringList>();
+        ModuleList = ownedModuleList.get();
+        AddToModuleList(GetProgramPath());
+        DetectInstalledVersions();
+    } catch (...) {
+        ReleaseModuleList();
+        ForgetRows();
+        throw;
+    }
+    ++unitStarts;
+}
+
+void EndCheckWinInetAndAdo() {
+    if (unitStarts == 0 || --unitStarts > 0)
+        return;
+    ReleaseModuleList();
+    ForgetRows();
+}
+
+} // namespace
+
+const TUnitInfo CheckWinInetAndAdoUnit{"lib/VynLX/CheckWinInetAndAdo", StartCheckWinInetAndAdo,
+                                       EndCheckWinInetAndAdo};
+
+void AddToModuleList(const WideString& path) {
+    CheckAssigned(ModuleList, u"ModuleList");
+    if (ModuleList->PositionOf(path) < 0)
+        ModuleList->AppendEntry(path);
+}

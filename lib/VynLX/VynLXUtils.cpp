@@ -179,18 +179,20 @@ void StartVynLXUtils() {
         ++unitStarts;
         return;
     }
+    // First, because it may raise (a registry value of the wrong type) and nothing is made yet.
+    DetectOfficeAppVersions();
     ownedFolderList = std::make_unique<TVynStringList>();
     ownedFileList = std::make_unique<TVynStringList>();
     GarbageCollectedFolderList = ownedFolderList.get();
     GarbageCollectedFileList = ownedFileList.get();
+    CreateCursorStack();
     ++unitStarts;
-    // Detection of the installed Office applications joins the start here once component
-    // detection exists.
 }
 
 void EndVynLXUtils() {
     if (unitStarts == 0 || --unitStarts > 0)
         return;
+    FreeCursorStack();
     // The lists go even when a removal fails, so that nothing outlives the unit.
     struct ReleaseLists {
         ~ReleaseLists() {
@@ -200,6 +202,7 @@ void EndVynLXUtils() {
             ownedFileList.reset();
         }
     } release;
+    ClearOfficeAppVersions();
     RemoveTempFolders();
     RemoveTempFiles();
 }

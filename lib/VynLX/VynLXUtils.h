@@ -106,6 +106,11 @@ void CheckAssigned(const void* reference, const WideString& name);
 // Raises Exception "Internal Error: File does not exist: <path>" unless the file exists.
 void AssertFileExists(const WideString& path);
 
-// Start: creates the clean-up lists. End: removes the registered folders, then the registered
-// files, then frees the lists. Counted: only the first start and the last end do the work.
+// Start: detects the installed Office applications (OfficeAppVersions), then creates the
+// clean-up lists. End: forgets the Office applications, removes the registered folders, then the
+// registered files, then frees the lists. Counted: only the first start and the last end do the work.
 extern const TUnitInfo VynLXUtilsUnit;
+
+// The unit's component detection.
+#include "VynLXComponents.h"
+#include "VynLXEnvironment.h"

@@ -111,19 +111,25 @@ public:
 
 TableDefFactory factory;
 
-#ifdef STANDIN_TRACE_UNLOAD
-// Tests read this value to see that the library was unloaded (not merely left to process exit).
-void LeaveUnloadTrace() {
+#if defined(STANDIN_TRACE_UNLOAD) || defined(STANDIN_TRACE_ATTACH)
+// Tests read these values to see that the library was initialised, or unloaded (not merely left
+// to process exit).
+void LeaveTrace(const wchar_t* name) {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(thisModule, path, MAX_PATH);
     HKEY key = nullptr;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\FerruleTests", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
                           nullptr) == 0) {
-        ::RegSetValueExW(key, L"Unloaded", 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+        ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
                          static_cast<DWORD>((std::wcslen(path) + 1) * sizeof(wchar_t)));
         ::RegCloseKey(key);
     }
 }
+#endif
+
+#ifdef STANDIN_TRACE_ATTACH
+// Imported from a library of its own, so that tests can see whether dependencies were loaded.
+extern "C" __declspec(dllimport) int StandInDependencyMarker();
 #endif
 
 } // namespace
@@ -132,10 +138,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     if (reason == DLL_PROCESS_ATTACH) {
         thisModule = instance;
         ::DisableThreadLibraryCalls(instance);
+#ifdef STANDIN_TRACE_ATTACH
+        if (StandInDependencyMarker() != 0)
+            LeaveTrace(L"Attached");
+#endif
     }
 #ifdef STANDIN_TRACE_UNLOAD
     if (reason == DLL_PROCESS_DETACH && reserved == nullptr)
-        LeaveUnloadTrace();
+        LeaveTrace(L"Unloaded");
 #else
     (void)reserved;
 #endif

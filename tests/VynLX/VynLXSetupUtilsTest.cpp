@@ -8,7 +8,6 @@
 
 namespace {
 
-WideString Wide(const std::wstring& text) { return WideString(text.begin(), text.end()); }
 
 bool IsLoaded(const char* path) { return ::GetModuleHandleW(HostPath(path).c_str()) != nullptr; }
 

@@ -18,48 +18,9 @@
 
 namespace {
 
-std::wstring Win(const WideString& text) {
-    return std::wstring(text.begin(), text.end());
-}
-WideString Wide(const std::wstring& text) {
-    return WideString(text.begin(), text.end());
-}
-
 bool FolderExists(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-std::wstring SystemTemp() {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    return temp;
-}
-
-// A scratch folder below the temporary folder, removed with everything in it when the test ends.
-class ScratchFolder {
-public:
-    explicit ScratchFolder(const std::wstring& name) : path_(SystemTemp() + name) {
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::wstring& Path() const { return path_; }
-
-private:
-    std::wstring path_;
-};
-
-std::string MessageOf(void (*action)()) {
-    try {
-        action();
-    } catch (const Exception& error) {
-        return error.Message();
-    }
-    return "<nothing raised>";
 }
 
 // ---- Special folders and their fallbacks

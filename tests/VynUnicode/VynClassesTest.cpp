@@ -13,7 +13,6 @@ WideString TempPath(const char16_t* name) {
     return WideString(reinterpret_cast<const char16_t*>(folder)) + name;
 }
 
-std::wstring Win(const WideString& text) { return std::wstring(text.begin(), text.end()); }
 
 TEST(ResourceStream, ReadsTheResourceRefusesWritesAndReportsMissingOnes) {
     TVynResourceStream stream(::GetModuleHandleW(nullptr), u"testdata", u"FILE");

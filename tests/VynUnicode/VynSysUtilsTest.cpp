@@ -10,7 +10,6 @@
 
 namespace {
 
-std::wstring Win(const WideString& text) { return std::wstring(text.begin(), text.end()); }
 
 WideString TempFolder() {
     wchar_t folder[MAX_PATH] = {};

@@ -12,7 +12,6 @@
 namespace {
 
 WideString FromWin(const wchar_t* text) { return WideString(reinterpret_cast<const char16_t*>(text)); }
-std::wstring Win(const WideString& text) { return std::wstring(text.begin(), text.end()); }
 
 WideString TempFolder() {
     wchar_t folder[MAX_PATH] = {};

@@ -155,6 +155,76 @@ TEST_F(FerruleInstall, AMissingExportGivesThePlainSystemErrorAndUnloads) {
     CloseMessageBox(box);
 }
 
+FILETIME LastWriteTime(const std::wstring& path) {
+    FILETIME written{};
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.valid())
+        ::GetFileTime(file.get(), nullptr, nullptr, &written);
+    return written;
+}
+
+void SetLastWriteTime(const std::wstring& path, const FILETIME& written) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.valid());
+    ASSERT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &written));
+}
+
+// Every caption the program's main form shows until the program ends.
+std::vector<std::wstring> CaptionsUntilExit(RunningProgram& program, DWORD& exitCode) {
+    std::vector<std::wstring> captions;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while ((exitCode = program.WaitForExit(0ms)) == STILL_ACTIVE && std::chrono::steady_clock::now() < deadline) {
+        for (HWND window : program.TopLevelWindows()) {
+            if (ClassNameOf(window) != L"TFerruleForm" || !::IsWindowVisible(window))
+                continue;
+            const std::wstring caption = WindowText(window);
+            if (captions.empty() || captions.back() != caption)
+                captions.push_back(caption);
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    return captions;
+}
+
+TEST_F(FerruleInstall, ASecondRunFindsTheInstalledServerAndTouchesNothing) {
+    RunningProgram first(HostPath(FERRULE_PATH));
+    ASSERT_EQ(first.WaitForExit(60s), 0u);
+    ASSERT_TRUE(FileExists(installFile_));
+    // An old time stamp, so that even a rewrite within the same clock tick would show.
+    const FILETIME old{0x2A3B0000, 0x01C0F000};
+    SetLastWriteTime(installFile_, old);
+    // The versioned ProgID alone finds the server; a second registration would bring this back.
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, L"DAO.TableDef");
+
+    RunningProgram second(HostPath(FERRULE_PATH));
+    DWORD exitCode = STILL_ACTIVE;
+    const std::vector<std::wstring> captions = CaptionsUntilExit(second, exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(captions, std::vector<std::wstring>{L"DAO 3.60 setup"});
+    const FILETIME after = LastWriteTime(installFile_);
+    EXPECT_EQ(after.dwLowDateTime, old.dwLowDateTime);
+    EXPECT_EQ(after.dwHighDateTime, old.dwHighDateTime);
+    EXPECT_EQ(ReadFileBytes(installFile_), ReadFileBytes(HostPath(STANDIN_DAO_PATH)));
+    EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, L"DAO.TableDef\\CLSID"), L"");
+}
+
+TEST_F(FerruleInstall, ARegisteredOlderServerIsReplaced) {
+    // DAO 3.51 registered where it lies in the build tree, as an older setup would leave it.
+    WriteRegistryString(HKEY_CLASSES_ROOT, L"DAO.TableDef.36\\CLSID", nullptr, ClassIdKey.substr(6));
+    WriteRegistryString(HKEY_CLASSES_ROOT, ClassIdKey + L"\\InprocServer32", nullptr, HostPath(STANDIN_DAO351_PATH));
+
+    RunningProgram installer(HostPath(FERRULE_PATH));
+    DWORD exitCode = STILL_ACTIVE;
+    const std::vector<std::wstring> captions = CaptionsUntilExit(installer, exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    ASSERT_FALSE(captions.empty());
+    EXPECT_EQ(captions.front(), L"DAO 3.60 setup");
+    EXPECT_EQ(ReadFileBytes(installFile_), ReadFileBytes(HostPath(STANDIN_DAO_PATH)));
+    EXPECT_TRUE(SamePath(ReadRegistryString(HKEY_CLASSES_ROOT, ClassIdKey + L"\\InprocServer32"), installFile_));
+}
+
 class FerruleProtectedTarget : public FerruleInstall {
 protected:
     void SetUp() override {

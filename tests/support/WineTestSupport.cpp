@@ -1,5 +1,7 @@
 #include "WineTestSupport.h"
 
+#include "Exceptions.h"
+
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -67,6 +69,17 @@ std::wstring ReadRegistryString(HKEY root, const std::wstring& key, const wchar_
 }
 
 void DeleteRegistryTree(HKEY root, const std::wstring& key) { ::SHDeleteKeyW(root, key.c_str()); }
+
+void WriteRegistryValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
+                        DWORD size) {
+    if (::SHSetValueW(root, key.c_str(), name, type, data, size) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot write a registry value");
+}
+
+void WriteRegistryString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value,
+                         DWORD type) {
+    WriteRegistryValue(root, key, name, type, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
 
 std::wstring WindowText(HWND window) {
     wchar_t text[1024] = {};
@@ -153,4 +166,29 @@ std::wstring SystemMessage(DWORD code) {
     while (!message.empty() && (message.back() <= L' ' || message.back() == L'.'))
         message.pop_back();
     return message;
+}
+
+std::string MessageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& error) {
+        return error.Message();
+    }
+    return "<nothing raised>";
+}
+
+std::wstring SystemTemp() {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    return temp;
+}
+
+ScratchFolder::ScratchFolder(const std::wstring& name) : path_(SystemTemp() + name) {
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
 }

@@ -5,11 +5,35 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "Handles.h"
 #include "SysTypes.h"
+
+// Program text and the system's wide text are the same UTF-16 units.
+inline std::wstring Win(const WideString& text) { return std::wstring(text.begin(), text.end()); }
+inline WideString Wide(const std::wstring& text) { return WideString(text.begin(), text.end()); }
+
+// The message of the runtime exception the action raises, or "<nothing raised>".
+std::string MessageOf(const std::function<void()>& action);
+
+// The system's temporary folder, with its trailing backslash.
+std::wstring SystemTemp();
+
+// A scratch folder below the temporary folder, removed with everything in it when the test ends.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::wstring& name);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
 
 // A path of the build machine ("/a/b") as the Windows path Wine maps it to ("Z:\a\b").
 std::wstring HostPath(const char* unixPath);
@@ -25,6 +49,11 @@ std::wstring CommonFilesFolder();
 // The default (or named) string value of a key, or "" when absent.
 std::wstring ReadRegistryString(HKEY root, const std::wstring& key, const wchar_t* name = nullptr);
 void DeleteRegistryTree(HKEY root, const std::wstring& key);
+// Creates the key as needed; a null name is the default value. Throws when it cannot.
+void WriteRegistryValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
+                        DWORD size);
+void WriteRegistryString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value,
+                         DWORD type = REG_SZ);
 
 std::wstring WindowText(HWND window);
 std::wstring ClassNameOf(HWND window);

@@ -1,0 +1,35 @@
+#include "VynLXRegistry.h"
+
+#include "Format.h"
+#include "TextConversion.h"
+#include "VynSysUtils.h"
+#include "WinText.h"
+
+namespace {
+constexpr char SInvalidRegType[] = "Invalid data type for '%s'";
+constexpr char SRegGetDataFailed[] = "Failed to get data for '%s'";
+} // namespace
+
+WideString TVynRegistry::ReadStringWide(const WideString& name) const {
+    if (!VynPlatformIsNT)
+        return AnsiToWide(ReadString(WideToAnsi(name)));
+    const HKEY key = CurrentKey();
+    if (key == nullptr)
+        return WideString();
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (::RegQueryValueExW(key, WinText(name), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return WideString();
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        throw ERegistryException(Format(SInvalidRegType, {WideToAnsi(name)}));
+    // Room for an odd last byte and for a terminator the stored text may lack.
+    WideString text(size / 2 + 2, u'\0');
+    DWORD read = size;
+    if (::RegQueryValueExW(key, WinText(name), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &read) !=
+        ERROR_SUCCESS)
+        throw ERegistryException(Format(SRegGetDataFailed, {WideToAnsi(name)}));
+    const size_t end = text.find(u'\0');
+    if (end != WideString::npos)
+        text.resize(end);
+    return text;
+}
