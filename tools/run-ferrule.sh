@@ -11,5 +11,9 @@ echo "Preparing a fresh Wine prefix in $FERRULE_WINEPREFIX ..."
 "$build/wine/prefix-start.sh" >/dev/null
 trap '"$build/wine/prefix-stop.sh"' EXIT
 
+installer="Z:${build//\//\\}\\app\\Ferrule.exe"
 echo "Running $build/app/Ferrule.exe ($(stat -c %s "$build/app/Ferrule.exe") bytes):"
-"$FERRULE_WINE" "$build/tests/RunWatcher.exe" "Z:${build//\//\\}\\app\\Ferrule.exe"
+"$FERRULE_WINE" "$build/tests/RunWatcher.exe" "$installer"
+echo
+echo "Running it again: DAO 3.60 is now registered, so nothing is written:"
+"$FERRULE_WINE" "$build/tests/RunWatcher.exe" "$installer"
