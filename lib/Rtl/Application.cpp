@@ -2,8 +2,11 @@
 
 #include <objbase.h>
 
+#include <memory>
+
 #include "OSError.h"
 #include "ResourceModule.h"
+#include "Screen.h"
 #include "TextConversion.h"
 #include "Timer.h"
 #include "WinText.h"
@@ -37,12 +40,17 @@ LRESULT CALLBACK ApplicationWindowProcedure(HWND window, UINT message, WPARAM wP
 
 void StartForms() {
     RegisterComponentClass(TTimer::StaticClassInfo());
+    // Held until the application exists, so that a failing start leaves no screen behind.
+    auto screen = std::make_unique<TScreen>(nullptr);
     Application = new TApplication(nullptr);
+    Screen = screen.release();
 }
 
 void EndForms() {
     delete Application;
     Application = nullptr;
+    delete Screen;
+    Screen = nullptr;
     UnregisterComponentClass(TTimer::StaticClassInfo());
 }
 

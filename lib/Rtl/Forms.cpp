@@ -6,6 +6,7 @@
 #include "Format.h"
 #include "OSError.h"
 #include "ResourceModule.h"
+#include "Screen.h"
 #include "TextConversion.h"
 #include "WinText.h"
 #include "WindowClasses.h"
@@ -257,6 +258,14 @@ LRESULT TCustomForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         limits->ptMinTrackSize = POINT{0, 0};
         return result;
     }
+    case WM_SETCURSOR:
+        // A busy cursor holds over the whole form, its frame and its children included: children
+        // pass the message up to their parent before they set a cursor of their own.
+        if (Screen != nullptr && Screen->Cursor() != crDefault) {
+            ::SetCursor(TScreen::Cursors(Screen->Cursor()));
+            return TRUE;
+        }
+        break;
     case WM_ERASEBKGND: {
         if (!brush_)
             brush_.reset(::CreateSolidBrush(ColorToRGB(color_)));

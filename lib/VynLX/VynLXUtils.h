@@ -107,8 +107,8 @@ void CheckAssigned(const void* reference, const WideString& name);
 void AssertFileExists(const WideString& path);
 
 // Start: detects the installed Office applications (OfficeAppVersions), then creates the
-// clean-up lists. End: forgets the Office applications, removes the registered folders, then the
-// registered files, then frees the lists. Counted: only the first start and the last end do the work.
+// clean-up lists and the cursor stack. End: forgets the Office applications, removes the
+// registered folders, then the registered files, then frees the lists and the cursor stack. Counted: only the first start and the last end do the work.
 extern const TUnitInfo VynLXUtilsUnit;
 
 // The unit's component detection.

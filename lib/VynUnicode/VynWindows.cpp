@@ -363,6 +363,29 @@ BOOL VynGetUserNameW(char16_t* buffer, DWORD* size) {
     return CopyAnsiName(called, ansi, buffer, size, true, ERROR_INSUFFICIENT_BUFFER);
 }
 
+int VynGetLocaleInfoW(LCID locale, LCTYPE type, char16_t* buffer, int capacity) {
+    if (VynPlatformIsNT)
+        return ::GetLocaleInfoW(locale, type, WinBuffer(buffer), capacity);
+    // The byte length is asked first: a double-byte text needs more bytes than the caller has units.
+    const int bytes = ::GetLocaleInfoA(locale, type, nullptr, 0);
+    if (bytes <= 0)
+        return 0;
+    std::vector<char> ansi(static_cast<size_t>(bytes));
+    const int written = ::GetLocaleInfoA(locale, type, ansi.data(), bytes);
+    if (written <= 0)
+        return 0;
+    const WideString text = Widen(ansi.data(), strnlen(ansi.data(), static_cast<size_t>(written)));
+    const int needed = static_cast<int>(text.size() + 1);
+    if (capacity == 0)
+        return needed;
+    if (buffer == nullptr || capacity < needed) {
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::memcpy(buffer, text.c_str(), static_cast<size_t>(needed) * sizeof(char16_t));
+    return needed;
+}
+
 namespace {
 
 // The first count units of text (all when count is negative).

@@ -47,6 +47,10 @@ BOOL VynMoveFileExW(const char16_t* existing, const char16_t* target, DWORD flag
 // with the terminator), or the capacity needed when the call fails for a buffer too small.
 BOOL VynGetComputerNameW(char16_t* buffer, DWORD* size);
 BOOL VynGetUserNameW(char16_t* buffer, DWORD* size);
+// The length written with the terminator, 0 on failure; with capacity 0 the length needed. On
+// the ANSI path a text longer than the buffer fails with ERROR_INSUFFICIENT_BUFFER, as the wide
+// call does.
+int VynGetLocaleInfoW(LCID locale, LCTYPE type, char16_t* buffer, int capacity);
 
 int VynDrawTextW(HDC dc, const char16_t* text, int count, RECT* rect, UINT format);
 BOOL VynGetStringTypeExW(LCID locale, DWORD infoType, const char16_t* text, int count, WORD* charTypes);
