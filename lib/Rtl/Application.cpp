@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "OSError.h"
@@ -29,14 +30,8 @@ AnsiString ProgramName() {
     return WideToAnsi(name);
 }
 
-LRESULT CALLBACK ApplicationWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CLOSE && Application != nullptr) {
-        if (TCustomForm* main = Application->MainForm())
-            main->Close();
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
+// Posted to the application window: free the forms that asked for it.
+constexpr UINT CM_RELEASE = CM_BASE + 33;
 
 void StartForms() {
     RegisterComponentClass(TTimer::StaticClassInfo());
@@ -70,6 +65,8 @@ TApplication::~TApplication() {
     while (ComponentCount() > 0)
         delete Components(ComponentCount() - 1);
     mainForm_ = nullptr;
+    releasedForms_.clear();
+    hooks_.clear();
     window_.reset();
     if (comInitialized_)
         ::CoUninitialize();
@@ -82,18 +79,45 @@ void TApplication::Initialize() {
     }
 }
 
+AnsiString TApplication::Title() const {
+    if (!window_)
+        return title_;
+    const int length = ::GetWindowTextLengthA(window_.get());
+    AnsiString text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
+    const int copied = ::GetWindowTextA(window_.get(), text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
 void TApplication::SetTitle(const AnsiString& title) {
     title_ = title;
     if (window_)
-        ::SetWindowTextW(window_.get(), WinText(AnsiToWide(title_)));
+        ::SetWindowTextA(window_.get(), title_.c_str());
+}
+
+void TApplication::SetHint(const AnsiString& hint) {
+    if (hint == hint_)
+        return;
+    hint_ = hint;
+    if (OnHint)
+        OnHint(this);
 }
 
 HWND TApplication::Handle() {
     if (!window_) {
-        static const WCHAR className[] = L"TApplication";
-        EnsureWindowClass(className, ApplicationWindowProcedure);
-        HWND window = ::CreateWindowExW(0, className, WinText(AnsiToWide(title_)), WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                                        0, 0, 0, 0, nullptr, nullptr, MainInstance(), nullptr);
+        static const char className[] = "TApplication";
+        WNDCLASSA windowClass{};
+        if (!::GetClassInfoA(MainInstance(), className, &windowClass)) {
+            windowClass.lpfnWndProc = &TApplication::ApplicationWindowProcedure;
+            windowClass.hInstance = MainInstance();
+            windowClass.lpszClassName = className;
+            windowClass.hIcon = ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+            if (::RegisterClassA(&windowClass) == 0)
+                RaiseLastOSError();
+        }
+        HWND window = ::CreateWindowExA(0, className, title_.c_str(),
+                                        WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
+                                        0, 0, nullptr, nullptr, MainInstance(), this);
         if (window == nullptr)
             RaiseLastOSError();
         window_.reset(window);
@@ -101,15 +125,101 @@ HWND TApplication::Handle() {
     return window_.get();
 }
 
+LRESULT CALLBACK TApplication::ApplicationWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
+    auto* application = reinterpret_cast<TApplication*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (application == nullptr || application != Application)
+        return ::DefWindowProcA(window, message, wParam, lParam);
+    try {
+        return application->WindowProcedure(window, message, wParam, lParam);
+    } catch (...) {
+        HandleExceptionInCallback(application);
+        return 0;
+    }
+}
+
+LRESULT TApplication::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    TMessage record{message, wParam, lParam, 0};
+    // A hook may unhook itself; the list is copied for the walk.
+    const auto hooks = hooks_;
+    for (const auto& hook : hooks)
+        if (hook.second(record))
+            return record.Result;
+    switch (message) {
+    case WM_CLOSE:
+        if (mainForm_ != nullptr)
+            mainForm_->Close();
+        return 0;
+    case CM_RELEASE:
+        FreeReleasedForms();
+        return 0;
+    default: break;
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+void TApplication::HookMainWindow(const void* owner, TWindowHook hook) {
+    hooks_.emplace_back(owner, std::move(hook));
+}
+
+void TApplication::UnhookMainWindow(const void* owner) {
+    std::erase_if(hooks_, [owner](const auto& hook) { return hook.first == owner; });
+}
+
+void TApplication::CancelHint() {
+    if (OnCancelHint)
+        OnCancelHint();
+}
+
+bool TApplication::HelpContext(int32_t context) {
+    TCustomForm* form = mainForm_;
+    if (HWND active = ::GetActiveWindow(); active != nullptr)
+        if (auto* activeForm = dynamic_cast<TCustomForm*>(TWinControl::FromHandle(active)))
+            form = activeForm;
+    if (form == nullptr || form->HelpFile().empty())
+        return false;
+    return ::WinHelpA(form->Handle(), form->HelpFile().c_str(), HELP_CONTEXT, static_cast<ULONG_PTR>(context)) != 0;
+}
+
+void TApplication::FormDestroyed(TCustomForm* form) {
+    if (mainForm_ == form)
+        mainForm_ = nullptr;
+    std::erase(releasedForms_, form);
+}
+
+void TApplication::ReleaseForm(TCustomForm* form) {
+    if (std::find(releasedForms_.begin(), releasedForms_.end(), form) == releasedForms_.end())
+        releasedForms_.push_back(form);
+    ::PostMessageA(Handle(), CM_RELEASE, 0, 0);
+}
+
+void TApplication::FreeReleasedForms() {
+    while (!releasedForms_.empty()) {
+        TCustomForm* form = releasedForms_.back();
+        releasedForms_.pop_back();
+        delete form;
+    }
+}
+
 bool TApplication::HandleMessage() {
     MSG message;
-    const BOOL result = ::GetMessageW(&message, nullptr, 0, 0);
+    const BOOL result = ::GetMessageA(&message, nullptr, 0, 0);
     if (result == 0 || result == -1) {
         terminated_ = true;
         return false;
     }
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
+    bool handled = false;
+    if (OnMessage)
+        OnMessage(message, handled);
+    if (!handled && dialogHandle_ != nullptr && ::IsDialogMessageA(dialogHandle_, &message))
+        handled = true;
+    if (!handled) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
     return true;
 }
 
@@ -129,13 +239,13 @@ void TApplication::Run() {
 
 void TApplication::ProcessMessages() {
     MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
         if (message.message == WM_QUIT) {
+            ::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
             terminated_ = true;
             break;
         }
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
+        HandleMessage();
     }
 }
 
@@ -152,7 +262,7 @@ void TApplication::ShowException(const Exception& error) {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
         message += '.';
     HWND owner = (mainForm_ != nullptr && mainForm_->HandleAllocated()) ? mainForm_->Handle() : nullptr;
-    ::MessageBoxW(owner, WinText(AnsiToWide(message)), WinText(AnsiToWide(title_)), MB_OK | MB_ICONSTOP);
+    ::MessageBoxW(owner, WinText(AnsiToWide(message)), WinText(AnsiToWide(Title())), MB_OK | MB_ICONSTOP);
 }
 
 void TApplication::HandleException(TObject* sender) {

@@ -1,5 +1,7 @@
 #include "Forms.h"
 
+#include <vector>
+
 #include "Application.h"
 #include "FormData.h"
 #include "FormLoader.h"
@@ -9,13 +11,8 @@
 #include "Screen.h"
 #include "TextConversion.h"
 #include "WinText.h"
-#include "WindowClasses.h"
 
 namespace {
-
-// The form whose window is being created: the system sends messages (WM_GETMINMAXINFO first)
-// before CreateWindowEx returns and even before WM_NCCREATE carries the creation parameter.
-thread_local TCustomForm* formBeingCreated = nullptr;
 
 AnsiString UpperCase(AnsiString text) {
     for (char& c : text)
@@ -24,18 +21,41 @@ AnsiString UpperCase(AnsiString text) {
     return text;
 }
 
+// The thread's other enabled top-level windows, disabled while a modal form runs.
+class TDisabledWindows {
+public:
+    explicit TDisabledWindows(HWND except) : except_(except) {
+        ::EnumThreadWindows(::GetCurrentThreadId(), &TDisabledWindows::Collect, reinterpret_cast<LPARAM>(this));
+        for (HWND window : windows_)
+            ::EnableWindow(window, FALSE);
+    }
+    ~TDisabledWindows() {
+        for (HWND window : windows_)
+            if (::IsWindow(window))
+                ::EnableWindow(window, TRUE);
+    }
+    TDisabledWindows(const TDisabledWindows&) = delete;
+    TDisabledWindows& operator=(const TDisabledWindows&) = delete;
+
+private:
+    static BOOL CALLBACK Collect(HWND window, LPARAM self) {
+        auto* list = reinterpret_cast<TDisabledWindows*>(self);
+        if (window != list->except_ && ::IsWindowVisible(window) && ::IsWindowEnabled(window))
+            list->windows_.push_back(window);
+        return TRUE;
+    }
+    HWND except_;
+    std::vector<HWND> windows_;
+};
+
 } // namespace
 
 const TClassInfo& TCustomForm::StaticClassInfo() {
     using F = TCustomForm;
     static const TClassInfo info{
         "TCustomForm",
-        &TComponent::StaticClassInfo(),
+        &TWinControl::StaticClassInfo(),
         {
-            IntegerProperty<F>("Left", &F::Left, &F::SetLeft),
-            IntegerProperty<F>("Top", &F::Top, &F::SetTop),
-            IntegerProperty<F>("Width", &F::Width, &F::SetWidth),
-            IntegerProperty<F>("Height", &F::Height, &F::SetHeight),
             IntegerProperty<F>("ClientWidth", &F::ClientWidth, &F::SetClientWidth),
             IntegerProperty<F>("ClientHeight", &F::ClientHeight, &F::SetClientHeight),
             AnsiStringProperty<F>("Caption", &F::Caption, &F::SetCaption),
@@ -44,8 +64,9 @@ const TClassInfo& TCustomForm::StaticClassInfo() {
             EnumProperty<F, TFormBorderStyle>(
                 "BorderStyle", &F::BorderStyle, &F::SetBorderStyle,
                 {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}),
-            IntegerProperty<F>("Color", &F::Color, &F::SetColor, &ColorIdents()),
-            ObjectProperty<F>("Font", &F::FontObject),
+            EnumProperty<F, TFormStyle>("FormStyle", &F::FormStyle, &F::SetFormStyle,
+                                        {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"}),
+            BooleanProperty<F>("KeyPreview", &F::KeyPreview, &F::SetKeyPreview),
             BooleanProperty<F>("OldCreateOrder", &F::OldCreateOrder, &F::SetOldCreateOrder),
             EnumProperty<F, TPosition>("Position", &F::Position, &F::SetPosition,
                                        {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
@@ -53,7 +74,11 @@ const TClassInfo& TCustomForm::StaticClassInfo() {
                                         "poOwnerFormCenter"}),
             IntegerProperty<F>("PixelsPerInch", &F::PixelsPerInch, &F::SetPixelsPerInch),
             IntegerProperty<F>("TextHeight", &F::TextHeight, &F::SetTextHeight),
-            BooleanProperty<F>("Visible", &F::Visible, &F::SetVisible),
+            AnsiStringProperty<F>("HelpFile", &F::HelpFile, &F::SetHelpFile),
+            EventProperty<F>("OnCreate", &F::OnCreate, &F::OnCreateName),
+            EventProperty<F>("OnDestroy", &F::OnDestroy, &F::OnDestroyName),
+            EventProperty<F>("OnShow", &F::OnShow, &F::OnShowName),
+            EventProperty<F>("OnHide", &F::OnHide, &F::OnHideName),
         },
     };
     return info;
@@ -64,54 +89,151 @@ const TClassInfo& TForm::StaticClassInfo() {
     return info;
 }
 
-TCustomForm::TCustomForm(TComponent* owner) : TComponent(owner) {}
+TCustomForm* GetParentForm(TControl* control) {
+    while (control != nullptr && control->Parent() != nullptr)
+        control = control->Parent();
+    return dynamic_cast<TCustomForm*>(control);
+}
+
+TCustomForm::TCustomForm(TComponent* owner)
+    : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>(*this)) {
+    SetVisibleQuietly(false);
+    SetBounds(0, 0, 320, 240);
+}
 
 TCustomForm::~TCustomForm() {
-    if (window_)
-        ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
+    canvas_->Release();
+    if (OnDestroy) {
+        try {
+            OnDestroy(this);
+        } catch (...) {
+            HandleExceptionInCallback(this);
+        }
+    }
+    if (Application != nullptr)
+        Application->FormDestroyed(this);
+    DestroyHandle();
+}
+
+void TCustomForm::InitializeForm() {
+    SetFormState(fsCreating, true);
+    ReadFormResource();
+    SetFormState(fsCreating, false);
+    if (oldCreateOrder_)
+        DoCreate();
+    AfterConstruction();
+}
+
+void TCustomForm::AfterConstruction() {
+    if (!created_)
+        DoCreate();
+}
+
+void TCustomForm::DoCreate() {
+    created_ = true;
+    if (OnCreate)
+        OnCreate(this);
+}
+
+void TCustomForm::SetFormState(uint32_t flag, bool on) {
+    formState_ = on ? (formState_ | flag) : (formState_ & ~flag);
 }
 
 void TCustomForm::ReadFormResource() {
-    const AnsiString resourceName = UpperCase(ClassName());
-    const WideString wideName = AnsiToWide(resourceName);
+    if (!ReadFormResourceOf(ClassName()))
+        throw EResNotFound(Format("Resource %s not found", {UpperCase(ClassName())}));
+}
+
+bool TCustomForm::ReadFormResourceOf(const AnsiString& className) {
+    const WideString wideName = AnsiToWide(UpperCase(className));
     const HINSTANCE module = ResourceInstance();
     HRSRC info = ::FindResourceW(module, WinText(wideName), reinterpret_cast<LPCWSTR>(RT_RCDATA));
     HGLOBAL data = info ? ::LoadResource(module, info) : nullptr;
     if (data == nullptr)
-        throw EResNotFound(Format("Resource %s not found", {resourceName}));
+        return false;
     const auto* bytes = static_cast<const uint8_t*>(::LockResource(data));
     const DWORD size = ::SizeofResource(module, info);
     ReadComponentFromForm(*this, ReadFormBinary(bytes, size));
+    return true;
 }
 
-int32_t TCustomForm::Width() const {
-    if (clientWidth_ >= 0) {
-        const RECT r = OuterRectForClient(clientWidth_, 0);
-        return r.right - r.left;
-    }
-    return width_;
+void TCustomForm::Loaded() {
+    TWinControl::Loaded();
+    ApplyPendingClientSize();
 }
 
-int32_t TCustomForm::Height() const {
-    if (clientHeight_ >= 0) {
-        const RECT r = OuterRectForClient(0, clientHeight_);
-        return r.bottom - r.top;
-    }
-    return height_;
+void TCustomForm::ApplyPendingClientSize() {
+    const RECT frame = OuterRectForClient(0, 0);
+    int32_t width = Width(), height = Height();
+    if (clientWidth_ >= 0)
+        width = clientWidth_ + (frame.right - frame.left);
+    if (clientHeight_ >= 0)
+        height = clientHeight_ + (frame.bottom - frame.top);
+    TWinControl::SetBounds(Left(), Top(), width, height);
 }
 
 int32_t TCustomForm::ClientWidth() const {
+    if (HandleAllocated())
+        return TWinControl::ClientWidth();
     if (clientWidth_ >= 0)
         return clientWidth_;
-    const RECT r = OuterRectForClient(0, 0);
-    return width_ - (r.right - r.left);
+    const RECT frame = OuterRectForClient(0, 0);
+    return Width() - (frame.right - frame.left);
 }
 
 int32_t TCustomForm::ClientHeight() const {
+    if (HandleAllocated())
+        return TWinControl::ClientHeight();
     if (clientHeight_ >= 0)
         return clientHeight_;
-    const RECT r = OuterRectForClient(0, 0);
-    return height_ - (r.bottom - r.top);
+    const RECT frame = OuterRectForClient(0, 0);
+    return Height() - (frame.bottom - frame.top);
+}
+
+void TCustomForm::SetClientWidth(int32_t value) {
+    if (HandleAllocated()) {
+        TWinControl::SetClientWidth(value);
+        return;
+    }
+    // The frame depends on properties that may still follow; the outer size is settled later.
+    clientWidth_ = value;
+    ApplyPendingClientSize();
+}
+
+void TCustomForm::SetClientHeight(int32_t value) {
+    if (HandleAllocated()) {
+        TWinControl::SetClientHeight(value);
+        return;
+    }
+    clientHeight_ = value;
+    ApplyPendingClientSize();
+}
+
+void TCustomForm::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
+    if (width != Width())
+        clientWidth_ = -1;
+    if (height != Height())
+        clientHeight_ = -1;
+    TWinControl::SetBounds(left, top, width, height);
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle style) {
+    borderStyle_ = style;
+    ApplyPendingClientSize();
+    RecreateWnd();
+}
+
+void TCustomForm::SetBorderIcons(uint32_t icons) {
+    borderIcons_ = icons;
+    ApplyPendingClientSize();
+    RecreateWnd();
+}
+
+void TCustomForm::SetFormStyle(TFormStyle style) {
+    if (style == formStyle_)
+        return;
+    formStyle_ = style;
+    RecreateWnd();
 }
 
 RECT TCustomForm::OuterRectForClient(int32_t clientWidth, int32_t clientHeight) const {
@@ -120,18 +242,7 @@ RECT TCustomForm::OuterRectForClient(int32_t clientWidth, int32_t clientHeight) 
     return rect;
 }
 
-void TCustomForm::SetCaption(const AnsiString& caption) {
-    caption_ = caption;
-    if (window_)
-        ::SetWindowTextW(window_.get(), WinText(AnsiToWide(caption_)));
-}
-
-void TCustomForm::SetColor(int32_t color) {
-    color_ = color;
-    brush_.reset();
-    if (window_)
-        ::InvalidateRect(window_.get(), nullptr, TRUE);
-}
+void TCustomForm::TextChanged() {}
 
 DWORD TCustomForm::WindowStyle() const {
     DWORD style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
@@ -153,6 +264,9 @@ DWORD TCustomForm::WindowStyle() const {
                 style |= WS_MAXIMIZEBOX;
         }
     }
+    if (formStyle_ == fsMDIChild)
+        style = (style & ~static_cast<DWORD>(WS_POPUP)) | WS_CHILD | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME |
+                WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     return style;
 }
 
@@ -164,6 +278,10 @@ DWORD TCustomForm::WindowExStyle() const {
         exStyle |= WS_EX_DLGMODALFRAME;
     if (borderStyle_ == bsDialog && (borderIcons_ & biHelp))
         exStyle |= WS_EX_CONTEXTHELP;
+    if (formStyle_ == fsStayOnTop)
+        exStyle |= WS_EX_TOPMOST;
+    if (formStyle_ == fsMDIChild)
+        exStyle |= WS_EX_MDICHILD;
     return exStyle;
 }
 
@@ -178,127 +296,275 @@ void TCustomForm::PlaceByPosition() {
     case poOwnerFormCenter: {
         TCustomForm* main = Application ? Application->MainForm() : nullptr;
         if (main != nullptr && main != this && main->HandleAllocated())
-            ::GetWindowRect(main->Handle(), &area);
+            ::GetWindowRect(main->HandleIfAllocated(), &area);
         break;
     }
     default: return;
     }
-    left_ = area.left + (area.right - area.left - width) / 2;
-    top_ = area.top + (area.bottom - area.top - height) / 2;
+    StoreBounds(area.left + (area.right - area.left - width) / 2, area.top + (area.bottom - area.top - height) / 2,
+                width, height);
 }
 
-void TCustomForm::CreateHandle() {
-    const WideString className = AnsiToWide(ClassName());
-    EnsureWindowClass(WinText(className), &TCustomForm::WindowProcedure);
+void TCustomForm::CreateParams(TCreateParams& params) {
+    TWinControl::CreateParams(params);
     PlaceByPosition();
-    const bool defaultPosition = position_ == poDefault || position_ == poDefaultPosOnly;
-    const bool defaultSize = position_ == poDefault || position_ == poDefaultSizeOnly;
-    HWND owner = Application ? Application->Handle() : nullptr;
-    formBeingCreated = this;
-    HWND window = ::CreateWindowExW(WindowExStyle(), WinText(className), WinText(AnsiToWide(caption_)), WindowStyle(),
-                                    defaultPosition ? CW_USEDEFAULT : left_, defaultPosition ? CW_USEDEFAULT : top_,
-                                    defaultSize ? CW_USEDEFAULT : Width(), defaultSize ? CW_USEDEFAULT : Height(),
-                                    owner, nullptr, MainInstance(), this);
-    formBeingCreated = nullptr;
-    if (window == nullptr)
-        RaiseLastOSError();
-    if (window_.get() != window)
-        window_.reset(window);
-    ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_->Handle()), FALSE);
-}
-
-HWND TCustomForm::Handle() {
-    if (!window_)
-        CreateHandle();
-    return window_.get();
-}
-
-void TCustomForm::UpdateBounds() {
-    if (window_)
-        ::SetWindowPos(window_.get(), nullptr, left_, top_, Width(), Height(), SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void TCustomForm::SetVisible(bool visible) {
-    visible_ = visible;
-    if (ComponentState() & csLoading)
-        return;
-    if (visible) {
-        ::ShowWindow(Handle(), SW_SHOWNORMAL);
-        ::UpdateWindow(Handle());
-    } else if (window_) {
-        ::ShowWindow(window_.get(), SW_HIDE);
+    params.Style = WindowStyle();
+    params.ExStyle = WindowExStyle();
+    params.X = Left();
+    params.Y = Top();
+    params.Width = Width();
+    params.Height = Height();
+    if (position_ == poDefault || position_ == poDefaultPosOnly)
+        params.X = params.Y = CW_USEDEFAULT;
+    if (position_ == poDefault || position_ == poDefaultSizeOnly)
+        params.Width = params.Height = CW_USEDEFAULT;
+    params.WndParent = Application != nullptr ? Application->Handle() : nullptr;
+    params.ClassStyle = CS_DBLCLKS;
+    if (formStyle_ == fsMDIChild) {
+        TCustomForm* main = Application != nullptr ? Application->MainForm() : nullptr;
+        if (main == nullptr || main == this || main->ClientHandle() == nullptr)
+            throw EInvalidOperation("Cannot create form. No MDI forms are currently active");
+        params.WndParent = main->ClientHandle();
     }
 }
 
+void TCustomForm::CreateWindowHandle(const TCreateParams& params) {
+    if (formStyle_ != fsMDIChild) {
+        TWinControl::CreateWindowHandle(params);
+        return;
+    }
+    SetCreatingControl(this);
+    HWND window = ::CreateMDIWindowA(params.WinClassName.c_str(), WideToAnsi(params.Caption).c_str(), params.Style,
+                                     params.X, params.Y, params.Width, params.Height, params.WndParent,
+                                     MainInstance(), reinterpret_cast<LPARAM>(params.Param));
+    const DWORD error = ::GetLastError();
+    SetCreatingControl(nullptr);
+    if (window == nullptr)
+        RaiseOSError(error);
+    if (HandleIfAllocated() != window)
+        AttachWindow(window);
+    SetFormState(fsCreatedMDIChild, true);
+}
+
+void TCustomForm::CreateWnd() {
+    TWinControl::CreateWnd();
+    if (formStyle_ == fsMDIForm && clientWindow_ == nullptr) {
+        CLIENTCREATESTRUCT client{nullptr, 0xFF00};
+        RECT area;
+        ::GetClientRect(HandleIfAllocated(), &area);
+        clientWindow_ = ::CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
+                                          WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_VSCROLL |
+                                              WS_HSCROLL,
+                                          0, 0, area.right, area.bottom, HandleIfAllocated(), nullptr,
+                                          MainInstance(), &client);
+        if (clientWindow_ == nullptr)
+            RaiseLastOSError();
+    }
+}
+
+void TCustomForm::DestroyWindowHandle() {
+    // The MDI client dies with its frame.
+    clientWindow_ = nullptr;
+    if ((formState_ & fsCreatedMDIChild) && HandleAllocated()) {
+        HWND client = ::GetParent(HandleIfAllocated());
+        SetFormState(fsCreatedMDIChild, false);
+        ::SendMessageW(client, WM_MDIDESTROY, reinterpret_cast<WPARAM>(HandleIfAllocated()), 0);
+    }
+    TWinControl::DestroyWindowHandle();
+}
+
+TCustomForm* TCustomForm::ActiveMDIChild() const {
+    if (clientWindow_ == nullptr)
+        return nullptr;
+    auto active = reinterpret_cast<HWND>(::SendMessageW(clientWindow_, WM_MDIGETACTIVE, 0, 0));
+    return dynamic_cast<TCustomForm*>(FromHandle(active));
+}
+
+void TCustomForm::VisibleChanged() {
+    if (ComponentState() & csLoading)
+        return;
+    if (Visible()) {
+        HWND window = Handle();
+        ::ShowWindow(window, formStyle_ == fsMDIChild ? SW_SHOW : SW_SHOWNORMAL);
+        ::UpdateWindow(window);
+        if (OnShow)
+            OnShow(this);
+    } else if (HandleAllocated()) {
+        if (OnHide)
+            OnHide(this);
+        ::ShowWindow(HandleIfAllocated(), SW_HIDE);
+    }
+}
+
+TModalResult TCustomForm::ShowModal() {
+    if (Visible() || (formState_ & fsModal) || !Enabled())
+        throw EInvalidOperation("Cannot make a visible window modal");
+    ::ReleaseCapture();
+    SetFormState(fsModal, true);
+    struct LeaveModal {
+        TCustomForm& form;
+        ~LeaveModal() {
+            form.SetFormState(fsModal, false);
+            form.Hide();
+        }
+    } leave{*this};
+    HWND window = Handle();
+    TDisabledWindows disabled(window);
+    modalResult_ = mrNone;
+    Show();
+    ::SetActiveWindow(window);
+    while (modalResult_ == mrNone) {
+        if (Application == nullptr || !Application->HandleMessage())
+            break;
+        if (Application->Terminated())
+            modalResult_ = mrCancel;
+        else if (modalResult_ != mrNone) {
+            TCloseAction action = caHide;
+            DoClose(action);
+            if (action == caNone)
+                modalResult_ = mrNone;
+        }
+    }
+    return modalResult_;
+}
+
+void TCustomForm::DoClose(TCloseAction& action) {
+    if (OnClose)
+        OnClose(this, action);
+}
+
 void TCustomForm::Close() {
-    if (Application && Application->MainForm() == this)
+    if (formState_ & fsModal) {
+        modalResult_ = mrCancel;
+        return;
+    }
+    TCloseAction action = formStyle_ == fsMDIChild ? caMinimize : caHide;
+    DoClose(action);
+    if (action == caNone)
+        return;
+    if (Application != nullptr && Application->MainForm() == this) {
         Application->Terminate();
+        return;
+    }
+    switch (action) {
+    case caHide: Hide(); break;
+    case caMinimize:
+        if (HandleAllocated())
+            ::ShowWindow(HandleIfAllocated(), SW_MINIMIZE);
+        break;
+    case caFree: Release(); break;
+    default: break;
+    }
+}
+
+void TCustomForm::Release() {
+    if (Application != nullptr)
+        Application->ReleaseForm(this);
     else
-        Hide();
+        delete this;
 }
 
-LRESULT TCustomForm::DefaultHandler(UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::DefWindowProcW(window_.get(), message, wParam, lParam);
+bool TCustomForm::PreviewKeyDown(WORD& key, TShiftState shift) {
+    if (!keyPreview_)
+        return false;
+    KeyDown(key, shift);
+    return key == 0;
 }
 
-LRESULT TCustomForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_CLOSE: Close(); return 0;
+bool TCustomForm::HandleDialogKey(WORD key) {
+    if (key == VK_TAB) {
+        HWND next = ::GetNextDlgTabItem(HandleIfAllocated(), ::GetFocus(), (KeyboardShiftState() & ssShift) != 0);
+        if (next != nullptr)
+            ::SetFocus(next);
+        return true;
+    }
+    // The focused control first (a focused button takes Enter), then every control in turn.
+    if (TWinControl* focused = FromHandle(::GetFocus()); focused != nullptr && focused != this &&
+                                                          GetParentForm(focused) == this &&
+                                                          focused->Perform(CM_DIALOGKEY, key) != 0)
+        return true;
+    std::vector<TControl*> pending;
+    for (int i = 0; i < ControlCount(); ++i)
+        pending.push_back(Controls(i));
+    for (size_t i = 0; i < pending.size(); ++i) {
+        if (pending[i]->Perform(CM_DIALOGKEY, key) != 0)
+            return true;
+        if (auto* windowed = dynamic_cast<TWinControl*>(pending[i]))
+            for (int j = 0; j < windowed->ControlCount(); ++j)
+                pending.push_back(windowed->Controls(j));
+    }
+    if (key == VK_ESCAPE && (formState_ & fsModal)) {
+        modalResult_ = mrCancel;
+        return true;
+    }
+    return false;
+}
+
+void TCustomForm::WndProc(TMessage& message) {
+    switch (message.Msg) {
+    case WM_CLOSE:
+        Close();
+        message.Result = 0;
+        return;
     case WM_SYSKEYDOWN:
         // Without a system menu the system ignores Alt+F4; it is still how a user closes a form.
-        if (wParam == VK_F4) {
+        if (message.WParam == VK_F4) {
             Close();
-            return 0;
+            message.Result = 0;
+            return;
         }
         break;
+    case CM_DIALOGKEY:
+        message.Result = HandleDialogKey(static_cast<WORD>(message.WParam)) ? 1 : 0;
+        return;
     case WM_GETMINMAXINFO: {
         // The system's minimum tracking size would make a caption-only form taller than designed.
-        const LRESULT result = DefaultHandler(message, wParam, lParam);
-        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+        DefaultHandler(message);
+        auto* limits = reinterpret_cast<MINMAXINFO*>(message.LParam);
         limits->ptMinTrackSize = POINT{0, 0};
-        return result;
+        return;
     }
     case WM_SETCURSOR:
         // A busy cursor holds over the whole form, its frame and its children included: children
         // pass the message up to their parent before they set a cursor of their own.
         if (Screen != nullptr && Screen->Cursor() != crDefault) {
             ::SetCursor(TScreen::Cursors(Screen->Cursor()));
-            return TRUE;
+            message.Result = TRUE;
+            return;
         }
         break;
-    case WM_ERASEBKGND: {
-        if (!brush_)
-            brush_.reset(::CreateSolidBrush(ColorToRGB(color_)));
-        RECT client;
-        ::GetClientRect(window_.get(), &client);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(brush_.get()));
-        return 1;
-    }
-    case WM_NCDESTROY: {
-        const LRESULT result = DefaultHandler(message, wParam, lParam);
-        ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
-        window_.release();
-        return result;
-    }
+    case WM_SIZE:
+        TWinControl::WndProc(message);
+        if (clientWindow_ != nullptr) {
+            RECT area;
+            ::GetClientRect(HandleIfAllocated(), &area);
+            ::MoveWindow(clientWindow_, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+        }
+        return;
+    case WM_SETTEXT:
+        TWinControl::WndProc(message);
+        return;
     default: break;
     }
-    return DefaultHandler(message, wParam, lParam);
+    TWinControl::WndProc(message);
 }
 
-LRESULT CALLBACK TCustomForm::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (formBeingCreated != nullptr && ::GetWindowLongPtrW(window, GWLP_USERDATA) == 0) {
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(formBeingCreated));
-        formBeingCreated->window_.reset(window);
-        formBeingCreated = nullptr;
+void TCustomForm::DefaultHandler(TMessage& message) {
+    HWND window = HandleIfAllocated();
+    if (window == nullptr || message.Msg >= CM_BASE) {
+        TWinControl::DefaultHandler(message);
+        return;
     }
-    auto* form = reinterpret_cast<TCustomForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (form == nullptr)
-        return ::DefWindowProcW(window, message, wParam, lParam);
-    // No exception may cross the system's frames: it is handed to the application instead.
-    try {
-        return form->WndProc(message, wParam, lParam);
-    } catch (...) {
-        HandleExceptionInCallback(form);
-        return 0;
+    const bool unicode = ::IsWindowUnicode(window) != FALSE;
+    if (clientWindow_ != nullptr && message.Msg != WM_SIZE) {
+        message.Result = unicode ? ::DefFrameProcW(window, clientWindow_, message.Msg, message.WParam, message.LParam)
+                                 : ::DefFrameProcA(window, clientWindow_, message.Msg, message.WParam, message.LParam);
+        return;
     }
+    if (formState_ & fsCreatedMDIChild) {
+        message.Result = unicode ? ::DefMDIChildProcW(window, message.Msg, message.WParam, message.LParam)
+                                 : ::DefMDIChildProcA(window, message.Msg, message.WParam, message.LParam);
+        return;
+    }
+    TWinControl::DefaultHandler(message);
 }

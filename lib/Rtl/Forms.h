@@ -1,15 +1,14 @@
 // Top-level forms: a window described by a stored form description (an RCDATA resource named
 // after the form's class in upper case), with caption, border style and icons, client size,
-// font and position.
+// font and position; shown modelessly or modally; MDI frames and children.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 
-#include "Classes.h"
-#include "Graphics.h"
-#include "Handles.h"
+#include "Controls.h"
 
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TBorderIcon : uint32_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
@@ -23,8 +22,18 @@ enum TPosition {
     poMainFormCenter,
     poOwnerFormCenter
 };
+enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TFormStateFlag : uint32_t { fsCreating = 1, fsModal = 2, fsCreatedMDIChild = 4, fsShowing = 8 };
 
-class TCustomForm : public TComponent {
+using TModalResult = int32_t;
+constexpr TModalResult mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL, mrAbort = IDABORT, mrRetry = IDRETRY,
+                       mrIgnore = IDIGNORE, mrYes = IDYES, mrNo = IDNO, mrAll = mrNo + 1, mrNoToAll = mrAll + 1,
+                       mrYesToAll = mrNoToAll + 1;
+
+using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
+
+class TCustomForm : public TWinControl {
     RTL_DECLARE_CLASS_INFO()
 public:
     explicit TCustomForm(TComponent* owner);
@@ -34,33 +43,29 @@ public:
     template <class T>
     static T* CreateFromResource(TComponent* owner) {
         std::unique_ptr<T> form(new T(owner));
-        form->ReadFormResource();
+        form->InitializeForm();
+        return form.release();
+    }
+    // Constructs a form of class T without a stored description.
+    template <class T>
+    static T* CreateNew(TComponent* owner) {
+        std::unique_ptr<T> form(new T(owner));
+        form->AfterConstruction();
         return form.release();
     }
 
-    int32_t Left() const { return left_; }
-    void SetLeft(int32_t value) { left_ = value, UpdateBounds(); }
-    int32_t Top() const { return top_; }
-    void SetTop(int32_t value) { top_ = value, UpdateBounds(); }
-    int32_t Width() const;
-    void SetWidth(int32_t value) { width_ = value, clientWidth_ = -1, UpdateBounds(); }
-    int32_t Height() const;
-    void SetHeight(int32_t value) { height_ = value, clientHeight_ = -1, UpdateBounds(); }
-    int32_t ClientWidth() const;
-    void SetClientWidth(int32_t value) { clientWidth_ = value, UpdateBounds(); }
-    int32_t ClientHeight() const;
-    void SetClientHeight(int32_t value) { clientHeight_ = value, UpdateBounds(); }
+    int32_t ClientWidth() const override;
+    void SetClientWidth(int32_t value) override;
+    int32_t ClientHeight() const override;
+    void SetClientHeight(int32_t value) override;
+    void SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) override;
 
-    AnsiString Caption() const { return caption_; }
-    void SetCaption(const AnsiString& caption);
     TFormBorderStyle BorderStyle() const { return borderStyle_; }
-    void SetBorderStyle(TFormBorderStyle style) { borderStyle_ = style; }
+    void SetBorderStyle(TFormBorderStyle style);
     uint32_t BorderIcons() const { return borderIcons_; }
-    void SetBorderIcons(uint32_t icons) { borderIcons_ = icons; }
-    int32_t Color() const { return color_; }
-    void SetColor(int32_t color);
-    TFont& Font() { return *font_; }
-    TPersistent* FontObject() { return font_.get(); }
+    void SetBorderIcons(uint32_t icons);
+    TFormStyle FormStyle() const { return formStyle_; }
+    virtual void SetFormStyle(TFormStyle style);
     TPosition Position() const { return position_; }
     void SetPosition(TPosition position) { position_ = position; }
     bool OldCreateOrder() const { return oldCreateOrder_; }
@@ -69,45 +74,81 @@ public:
     void SetPixelsPerInch(int32_t value) { pixelsPerInch_ = value; }
     int32_t TextHeight() const { return textHeight_; }
     void SetTextHeight(int32_t value) { textHeight_ = value; }
-    bool Visible() const { return visible_; }
-    void SetVisible(bool visible);
+    bool KeyPreview() const { return keyPreview_; }
+    void SetKeyPreview(bool value) { keyPreview_ = value; }
+    AnsiString HelpFile() const { return helpFile_; }
+    void SetHelpFile(const AnsiString& file) { helpFile_ = file; }
+    uint32_t FormState() const { return formState_; }
+    TCanvas& Canvas() { return *canvas_; }
 
-    HWND Handle();
-    bool HandleAllocated() const { return window_.valid(); }
-    void Show() { SetVisible(true); }
-    void Hide() { SetVisible(false); }
-    // Closing the main form ends the application; any other form is hidden.
+    // Shows the form and returns once its ModalResult is set (by a button or Close); the other
+    // windows of the thread are disabled meanwhile. Raises EInvalidOperation for a visible form.
+    TModalResult ShowModal();
+    TModalResult ModalResult() const { return modalResult_; }
+    void SetModalResult(TModalResult result) { modalResult_ = result; }
+    // Closing the main form ends the application; others follow OnClose (hidden by default).
     void Close();
-
+    // Frees the form once the messages in the queue are handled.
+    void Release();
+    // Reads the stored description of the form's own class; EResNotFound when there is none.
     void ReadFormResource();
+    // Reads the stored description of the named class into this form; false when there is none.
+    bool ReadFormResourceOf(const AnsiString& className);
+
+    // The MDI client window of an MDI frame; null otherwise.
+    HWND ClientHandle() const { return clientWindow_; }
+    // The active MDI child of this MDI frame, or null.
+    TCustomForm* ActiveMDIChild() const;
+
+    TNotifyEvent OnCreate, OnDestroy, OnShow, OnHide;
+    AnsiString OnCreateName, OnDestroyName, OnShowName, OnHideName;
+    TCloseEvent OnClose;
+
+    void Loaded() override;
 
 protected:
-    virtual DWORD WindowStyle() const;
-    virtual DWORD WindowExStyle() const;
-    virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT DefaultHandler(UINT message, WPARAM wParam, LPARAM lParam);
+    friend class TApplication;
+    // Reads the description and runs OnCreate: what CreateFromResource does after constructing.
+    virtual void InitializeForm();
+    virtual void AfterConstruction();
+    void DoCreate();
+    void SetFormState(uint32_t flag, bool on);
+
+    void CreateParams(TCreateParams& params) override;
+    void CreateWindowHandle(const TCreateParams& params) override;
+    void CreateWnd() override;
+    void DestroyWindowHandle() override;
+    void VisibleChanged() override;
+    void WndProc(TMessage& message) override;
+    void DefaultHandler(TMessage& message) override;
+    bool PreviewKeyDown(WORD& key, TShiftState shift) override;
+    virtual void DoClose(TCloseAction& action);
+    void TextChanged() override;
+
+    DWORD WindowStyle() const;
+    DWORD WindowExStyle() const;
 
 private:
-    static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void CreateHandle();
     RECT OuterRectForClient(int32_t clientWidth, int32_t clientHeight) const;
-    void UpdateBounds();
     void PlaceByPosition();
+    void ApplyPendingClientSize();
+    bool HandleDialogKey(WORD key);
 
-    UniqueWindow window_;
-    int32_t left_ = 0, top_ = 0, width_ = 320, height_ = 240;
-    int32_t clientWidth_ = -1, clientHeight_ = -1;
-    AnsiString caption_;
     TFormBorderStyle borderStyle_ = bsSizeable;
     uint32_t borderIcons_ = biSystemMenu | biMinimize | biMaximize;
-    TColor color_ = clBtnFace;
-    UniqueGdiObject brush_;
-    std::unique_ptr<TFont> font_ = std::make_unique<TFont>();
+    TFormStyle formStyle_ = fsNormal;
     TPosition position_ = poDesigned;
     bool oldCreateOrder_ = false;
     int32_t pixelsPerInch_ = 96;
     int32_t textHeight_ = 13;
-    bool visible_ = false;
+    bool keyPreview_ = false;
+    AnsiString helpFile_;
+    uint32_t formState_ = 0;
+    int32_t clientWidth_ = -1, clientHeight_ = -1;
+    TModalResult modalResult_ = mrNone;
+    bool created_ = false;
+    HWND clientWindow_ = nullptr;
+    std::unique_ptr<TControlCanvas> canvas_;
 };
 
 class TForm : public TCustomForm {
@@ -115,3 +156,6 @@ class TForm : public TCustomForm {
 public:
     using TCustomForm::TCustomForm;
 };
+
+// The form a control lies on, or null.
+TCustomForm* GetParentForm(TControl* control);

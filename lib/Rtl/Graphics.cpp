@@ -73,3 +73,40 @@ HFONT TFont::Handle() {
     }
     return static_cast<HFONT>(handle_.get());
 }
+
+AnsiString& TFont::DefaultName() {
+    static AnsiString name = "MS Sans Serif";
+    return name;
+}
+
+void TFont::SetHandle(HFONT font) {
+    LOGFONTW description{};
+    if (font == nullptr || ::GetObjectW(font, sizeof description, &description) == 0)
+        return;
+    height_ = description.lfHeight;
+    charset_ = description.lfCharSet;
+    style_ = (description.lfWeight >= FW_BOLD ? fsBold : 0u) | (description.lfItalic ? fsItalic : 0u) |
+             (description.lfUnderline ? fsUnderline : 0u) | (description.lfStrikeOut ? fsStrikeOut : 0u);
+    name_ = WideToAnsi(WideString(reinterpret_cast<const char16_t*>(description.lfFaceName)));
+    Changed();
+    handle_.reset(font);
+}
+
+void TFont::AssignFont(const TFont& source) {
+    if (&source == this)
+        return;
+    charset_ = source.charset_;
+    color_ = source.color_;
+    height_ = source.height_;
+    name_ = source.name_;
+    style_ = source.style_;
+    Changed();
+}
+
+void TFont::Assign(const TPersistent* source) {
+    if (const auto* font = dynamic_cast<const TFont*>(source)) {
+        AssignFont(*font);
+        return;
+    }
+    TPersistent::Assign(source);
+}

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "Classes.h"
 #include "Handles.h"
 
@@ -38,14 +40,29 @@ public:
 
     // The GDI font, made on first use after a change and owned by this object.
     HFONT Handle();
+    // Takes over a font made elsewhere (its description is read back); the font becomes ours.
+    void SetHandle(HFONT font);
+    // Copies another font's description.
+    void AssignFont(const TFont& source);
+    void Assign(const TPersistent* source) override;
+
+    // Called after every change.
+    std::function<void()> OnChange;
+
+    // The face of new fonts; the Unicode environment replaces it at start.
+    static AnsiString& DefaultName();
 
 private:
-    void Changed() { handle_.reset(); }
+    void Changed() {
+        handle_.reset();
+        if (OnChange)
+            OnChange();
+    }
 
     int32_t charset_ = DEFAULT_CHARSET;
     TColor color_ = clWindowText;
     int32_t height_ = -11;
-    AnsiString name_ = "MS Sans Serif";
+    AnsiString name_ = DefaultName();
     uint32_t style_ = 0;
     UniqueGdiObject handle_;
 };
