@@ -61,6 +61,12 @@ extern TComponentRequirement ComponentRequirements[SystemComponentCount];
 // The maker's download folder, ending with "/" so that an installer's file name can follow.
 extern const char DefaultDownloadSite[];
 
+// Tells the user of the first row of the set (in row order) whose installed major.minor is below
+// its minimum, with where to download it, in a modal message; true when every row of the set is
+// present. Later rows are not looked at, so at most one message is shown. Neither release and
+// build nor MaxMajorMinor take part.
+bool CheckRequirements(TSystemComponents required);
+
 // Full paths of the modules whose versions the error report lists; holds the program's own path
 // from the unit's start to its end.
 extern TVynStringList* ModuleList;

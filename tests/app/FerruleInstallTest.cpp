@@ -6,8 +6,10 @@
 #include <shlobj.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
+#include "Screenshot.h"
 #include "WineTestSupport.h"
 
 using namespace std::chrono_literals;
@@ -15,6 +17,7 @@ using namespace std::chrono_literals;
 namespace {
 
 const std::wstring ClassIdKey = L"CLSID\\{00000103-0000-0010-8000-00AA006D2EA4}";
+const std::wstring JetClassId = L"{F0E1D2C3-0000-4000-8000-00000000004A}";
 
 class FerruleInstall : public ::testing::Test {
 protected:
@@ -26,8 +29,11 @@ protected:
         DeleteRegistryTree(HKEY_CLASSES_ROOT, L"DAO.TableDef");
         DeleteRegistryTree(HKEY_CLASSES_ROOT, ClassIdKey);
         DeleteRegistryTree(HKEY_CURRENT_USER, L"Software\\FerruleTests");
+        // The installer requires Jet 4.0, which Wine does not have.
+        jet_ = std::make_unique<TRegisteredServer>(L"Microsoft.Jet.OLEDB.4.0", JetClassId, HostPath(STANDIN_JET_PATH));
     }
     void TearDown() override {
+        jet_.reset();
         RemoveFile(installFile_);
         for (const std::wstring& name : FilesIn(installFolder_))
             RemoveFile(installFolder_ + L"\\" + name);
@@ -53,6 +59,7 @@ protected:
 
     std::wstring installFolder_;
     std::wstring installFile_;
+    std::unique_ptr<TRegisteredServer> jet_;
 };
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
@@ -125,6 +132,7 @@ TEST_F(FerruleInstall, TheWindowIsACentredOneLineToolWindow) {
     EXPECT_NEAR(outer.left, (screenWidth - (outer.right - outer.left)) / 2, 1);
     EXPECT_NEAR(outer.top, (screenHeight - (outer.bottom - outer.top)) / 2, 1);
     CloseMessageBox(box);
+    EXPECT_TRUE(SaveWindowScreenshot(form, HostPath(FERRULE_ARTEFACT_DIR) + L"\\installer-window.png"));
 }
 
 TEST_F(FerruleInstall, SFalseCountsAsSuccess) {

@@ -192,3 +192,59 @@ ScratchFolder::~ScratchFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }
+
+TRegisteredServer::TRegisteredServer(std::wstring progId, std::wstring classId, const std::wstring& serverPath)
+    : progId_(std::move(progId)), classId_(std::move(classId)),
+      previousClassId_(ReadRegistryString(HKEY_CLASSES_ROOT, progId_ + L"\\CLSID")) {
+    WriteRegistryString(HKEY_CLASSES_ROOT, progId_ + L"\\CLSID", nullptr, classId_);
+    WriteRegistryString(HKEY_CLASSES_ROOT, L"CLSID\\" + classId_ + L"\\InprocServer32", nullptr, serverPath);
+}
+
+TRegisteredServer::~TRegisteredServer() {
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, L"CLSID\\" + classId_);
+    if (previousClassId_.empty()) {
+        DeleteRegistryTree(HKEY_CLASSES_ROOT, progId_);
+        return;
+    }
+    try {
+        WriteRegistryString(HKEY_CLASSES_ROOT, progId_ + L"\\CLSID", nullptr, previousClassId_);
+    } catch (...) {
+        // A test's clean-up must not end the program; the next prefix is fresh anyway.
+    }
+}
+
+void PressKeys(HWND window, const std::vector<WORD>& keys) {
+    ::SetForegroundWindow(window);
+    ::SetActiveWindow(window);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        inputs.push_back(input);
+    }
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *key;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    for (int attempt = 0; attempt < 20 && !::OpenClipboard(nullptr); ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            text = chars;
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}

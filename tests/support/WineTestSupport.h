@@ -55,6 +55,27 @@ void WriteRegistryValue(HKEY root, const std::wstring& key, const wchar_t* name,
 void WriteRegistryString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value,
                          DWORD type = REG_SZ);
 
+// A ProgID registered to an in-process server for the object's lifetime; what the ProgID named
+// before comes back afterwards, so that the prefix's own registrations survive.
+class TRegisteredServer {
+public:
+    TRegisteredServer(std::wstring progId, std::wstring classId, const std::wstring& serverPath);
+    ~TRegisteredServer();
+    TRegisteredServer(const TRegisteredServer&) = delete;
+    TRegisteredServer& operator=(const TRegisteredServer&) = delete;
+
+private:
+    std::wstring progId_;
+    std::wstring classId_;
+    std::wstring previousClassId_;
+};
+
+// Presses the keys down in order and lets them go in reverse, as the user's keyboard does, after
+// bringing the window to the front.
+void PressKeys(HWND window, const std::vector<WORD>& keys);
+// The clipboard's Unicode text, or "".
+std::wstring ClipboardText();
+
 std::wstring WindowText(HWND window);
 std::wstring ClassNameOf(HWND window);
 

@@ -42,6 +42,11 @@ int wmain(int argc, wchar_t** argv) {
             if (className == L"TFerruleForm" && WindowText(window) != lastCaption) {
                 lastCaption = WindowText(window);
                 Print(L"caption:    ", lastCaption);
+            } else if (className.compare(0, 15, L"TVynMessageForm") == 0) {
+                // The dialog copies its caption, text and buttons on Ctrl+C, as a user would take them.
+                PressKeys(window, {VK_CONTROL, 'C'});
+                Print(L"message:    ", ClipboardText());
+                PressKeys(window, {VK_RETURN});
             } else if (className == L"#32770") {
                 Print(L"message:    ", WindowText(window) + L": " + MessageBoxText(window));
                 // Nobody is there to answer it: acknowledge it and close the window, as a user would.
