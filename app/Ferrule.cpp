@@ -4,15 +4,26 @@
 #include "Application.h"
 #include "CheckWinInetAndAdo.h"
 #include "FerruleFrm.h"
+#include "VynForms.h"
+#include "VynLXFlashMsg.h"
+#include "VynLXForms.h"
 #include "VynLXUtils.h"
+#include "VynStdCtrls.h"
 #include "VynSysUtils.h"
 #include "VynSystem.h"
 #include "VynWindows.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
-        TUnitStartup units{&VynSystemUnit, &VynWindowsUnit,          &VynSysUtilsUnit, &VynLXUtilsUnit,
-                           &RtlFormsUnit,  &CheckWinInetAndAdoUnit, &FerruleFrmUnit};
+        TUnitStartup units{&VynSystemUnit,   &VynWindowsUnit,    &VynSysUtilsUnit,         &VynLXUtilsUnit,
+                           &RtlFormsUnit,    &VynFormsUnit,      &VynStdCtrlsUnit,         &VynLXFormsUnit,
+                           &VynLXFlashMsgUnit, &CheckWinInetAndAdoUnit, &FerruleFrmUnit};
+        // The Unicode environment comes before any form is read; the translation start-up will
+        // take this over.
+        SetUpUnicodeEnvironment();
+        // A missing prerequisite has been told to the user: no window, nothing written.
+        if (!CheckRequirements({IE, MDAC, JET}))
+            return 0;
         Application->Initialize();
         Application->SetTitle("Ferrule 3.6");
         Application->CreateForm(FerruleForm);

@@ -3,7 +3,6 @@
 #include "Application.h"
 #include "CheckWinInetAndAdo.h"
 #include "ResourceModule.h"
-#include "TextConversion.h"
 #include "VynLXSetupUtils.h"
 #include "VynLXUtils.h"
 
@@ -19,7 +18,7 @@ const TUnitInfo FerruleFrmUnit{"app/FerruleFrm", StartFerruleFrm, EndFerruleFrm}
 const TClassInfo& TFerruleForm::StaticClassInfo() {
     static const TClassInfo info{
         "TFerruleForm",
-        &TForm::StaticClassInfo(),
+        &TVynFormLX::StaticClassInfo(),
         {},
         {PublishedMethod<TFerruleForm>("Timer1Timer", &TFerruleForm::Timer1Timer)},
         {PublishedField<TFerruleForm, TTimer>("Timer1", &TFerruleForm::Timer1)},
@@ -33,10 +32,10 @@ void TFerruleForm::Timer1Timer(TObject*) {
     if (dao.InstalledMajorMinor < dao.MinMajorMinor) {
         const WideString installFolder = GetCommonFilesFolder() + u"\\Microsoft Shared\\DAO";
         const WideString installFile = installFolder + u"\\dao360.dll";
-        SetCaption(WideToAnsi(u"DAO 3.60 setup - installing..."));
+        SetCaption(u"DAO 3.60 setup - installing...");
         ForceFolder(installFolder);
         InstallResourceFile(MainInstance(), u"daodll", u"FILE", installFile);
-        SetCaption(WideToAnsi(u"DAO 3.60 setup - registering..."));
+        SetCaption(u"DAO 3.60 setup - registering...");
         RegisterDll(installFile);
     }
     Application->Terminate();

@@ -1,14 +1,14 @@
 // The installer's one-line window: on its first timer tick it installs and registers the payload.
 #pragma once
 
-#include "Forms.h"
 #include "Timer.h"
 #include "UnitRegistry.h"
+#include "VynLXForms.h"
 
-class TFerruleForm : public TForm {
+class TFerruleForm : public TVynFormLX {
     RTL_DECLARE_CLASS_INFO()
 public:
-    using TForm::TForm;
+    using TVynFormLX::TVynFormLX;
 
     TTimer* Timer1 = nullptr;
     void Timer1Timer(TObject* sender);

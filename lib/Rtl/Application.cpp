@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "ActnList.h"
 #include "OSError.h"
 #include "ResourceModule.h"
 #include "Screen.h"
@@ -99,8 +100,14 @@ void TApplication::SetHint(const AnsiString& hint) {
     if (hint == hint_)
         return;
     hint_ = hint;
-    if (OnHint)
+    if (OnHint) {
         OnHint(this);
+        return;
+    }
+    // Controls that show hints (a status bar) take it from the hint action.
+    THintAction action(nullptr);
+    action.SetHint(hint_);
+    action.Execute();
 }
 
 HWND TApplication::Handle() {
@@ -118,9 +125,14 @@ HWND TApplication::Handle() {
         HWND window = ::CreateWindowExA(0, className, title_.c_str(),
                                         WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
                                         0, 0, nullptr, nullptr, MainInstance(), this);
-        if (window == nullptr)
-            RaiseLastOSError();
-        window_.reset(window);
+        if (window == nullptr) {
+            const DWORD error = ::GetLastError();
+            // The system destroyed the window it had begun.
+            window_.release();
+            RaiseOSError(error);
+        }
+        if (window_.get() != window)
+            window_.reset(window);
     }
     return window_.get();
 }
@@ -129,6 +141,10 @@ LRESULT CALLBACK TApplication::ApplicationWindowProcedure(HWND window, UINT mess
     if (message == WM_NCCREATE) {
         const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
         ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+        // Hooks see WM_CREATE with the window already known as the application's.
+        if (auto* creating = static_cast<TApplication*>(creation->lpCreateParams);
+            creating != nullptr && !creating->window_)
+            creating->window_.reset(window);
     }
     auto* application = reinterpret_cast<TApplication*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
     if (application == nullptr || application != Application)
@@ -204,8 +220,35 @@ void TApplication::FreeReleasedForms() {
     }
 }
 
+namespace {
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+} // namespace
+
+void TApplication::Idle() {
+    std::vector<HWND> windows;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows) {
+        // An update may close forms; each window is looked up again.
+        auto* form = dynamic_cast<TCustomForm*>(TWinControl::FromHandle(window));
+        if (form != nullptr && ::IsWindowVisible(window) && ::IsWindowEnabled(window))
+            form->UpdateActions();
+    }
+}
+
 bool TApplication::HandleMessage() {
     MSG message;
+    if (!::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+        try {
+            Idle();
+        } catch (...) {
+            HandleException(this);
+        }
+    }
     const BOOL result = ::GetMessageA(&message, nullptr, 0, 0);
     if (result == 0 || result == -1) {
         terminated_ = true;

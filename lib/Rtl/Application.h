@@ -53,8 +53,10 @@ public:
     bool Terminated() const { return terminated_; }
     // Handles the messages waiting in the queue, then returns.
     void ProcessMessages();
-    // Waits for one message and handles it; false once WM_QUIT was taken.
+    // Waits for one message and handles it; false once WM_QUIT was taken. An empty queue first
+    // lets the visible forms update their actions (Idle).
     bool HandleMessage();
+    void Idle();
 
     TMessageEvent OnMessage;
     // The modeless dialog window whose keys the loop hands to IsDialogMessage, or null.

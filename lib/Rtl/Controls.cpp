@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "ActnList.h"
 #include "Application.h"
 #include "OSError.h"
 #include "ResourceModule.h"
@@ -242,6 +243,51 @@ void TControl::SetOnClick(TNotifyEvent handler, AnsiString name) {
 void TControl::Click() {
     if (OnClick)
         OnClick(this);
+    else if (actionLink_ != nullptr && (ComponentState() & csDesigning) == 0)
+        actionLink_->Execute(this);
+}
+
+TBasicAction* TControl::Action() const {
+    return actionLink_ != nullptr ? actionLink_->Action() : nullptr;
+}
+
+void TControl::SetAction(TBasicAction* action) {
+    if (action == nullptr) {
+        actionLink_.reset();
+        return;
+    }
+    if (actionLink_ == nullptr)
+        actionLink_ = CreateActionLink();
+    actionLink_->SetAction(action);
+    ActionChange(action, (ComponentState() & csLoading) != 0);
+}
+
+std::unique_ptr<TControlActionLink> TControl::CreateActionLink() {
+    return std::make_unique<TControlActionLink>(*this);
+}
+
+bool TControl::IsCaptionStored() const {
+    return actionLink_ == nullptr || !actionLink_->IsCaptionLinked();
+}
+
+bool TControl::IsHintStored() const {
+    return actionLink_ == nullptr || !actionLink_->IsHintLinked();
+}
+
+void TControl::ActionChange(TObject* sender, bool checkDefaults) {
+    auto* action = dynamic_cast<TCustomAction*>(sender);
+    if (action == nullptr)
+        return;
+    if (!checkDefaults || Caption().empty())
+        SetCaption(action->Caption());
+    if (!checkDefaults || Enabled())
+        SetEnabled(action->Enabled());
+    if (!checkDefaults || Hint().empty())
+        SetHint(action->Hint());
+    if (!checkDefaults || Visible())
+        SetVisible(action->Visible());
+    if (!checkDefaults || HelpContext() == 0)
+        SetHelpContext(action->HelpContext());
 }
 
 LRESULT TControl::Perform(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -255,6 +301,7 @@ void TControl::WndProc(TMessage& message) {
     case CM_TEXTCHANGED: TextChanged(); break;
     case CM_VISIBLECHANGED: VisibleChanged(); break;
     case CM_FONTCHANGED: FontChanged(); break;
+    case CM_ENABLEDCHANGED: EnabledChanged(); break;
     default: break;
     }
     DefaultHandler(message);
@@ -560,6 +607,11 @@ bool TWinControl::Focused() const {
 
 bool TWinControl::CanFocus() const {
     return window_ != nullptr && ::IsWindowVisible(window_) && ::IsWindowEnabled(window_);
+}
+
+void TWinControl::EnabledChanged() {
+    if (window_ != nullptr)
+        ::EnableWindow(window_, Enabled() ? TRUE : FALSE);
 }
 
 void TWinControl::VisibleChanged() {

@@ -15,6 +15,8 @@
 #include "Messages.h"
 
 class TWinControl;
+class TBasicAction;
+class TControlActionLink;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
@@ -95,7 +97,16 @@ public:
     TNotifyEvent OnClick;
     AnsiString OnClickName;
     void SetOnClick(TNotifyEvent handler, AnsiString name = {});
+    // OnClick, or else the action.
     virtual void Click();
+
+    // The action the control shows and executes on a click; null for none.
+    TBasicAction* Action() const;
+    void SetAction(TBasicAction* action);
+    TControlActionLink* ActionLink() const { return actionLink_.get(); }
+    // False while the action supplies the property: stored descriptions leave it out.
+    bool IsCaptionStored() const;
+    bool IsHintStored() const;
 
     // Sends the message through WindowProc and returns its result.
     LRESULT Perform(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
@@ -115,7 +126,14 @@ public:
     virtual bool IsWindowed() const { return false; }
 
 protected:
+    friend class TControlActionLink;
+    // The control takes over the action's properties; with checkDefaults only those it has left
+    // at their defaults.
+    virtual void ActionChange(TObject* sender, bool checkDefaults);
+    virtual std::unique_ptr<TControlActionLink> CreateActionLink();
+
     virtual void VisibleChanged();
+    virtual void EnabledChanged() { Invalidate(); }
     virtual void TextChanged() {}
     virtual void FontChanged();
     // The parent's font, when the control takes it over.
@@ -144,6 +162,7 @@ private:
     int32_t helpContext_ = 0;
     TBiDiMode biDiMode_ = bdLeftToRight;
     bool parentBiDiMode_ = true;
+    std::unique_ptr<TControlActionLink> actionLink_;
 };
 
 // What a windowed control's window is made from.
@@ -239,6 +258,7 @@ protected:
     virtual bool PreviewKeyDown(WORD& key, TShiftState shift);
     virtual void KeyDown(WORD& key, TShiftState shift);
     void VisibleChanged() override;
+    void EnabledChanged() override;
     void FontChanged() override;
     void TextChanged() override;
 

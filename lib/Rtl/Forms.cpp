@@ -1,10 +1,13 @@
 #include "Forms.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "ActnList.h"
 #include "Application.h"
 #include "FormData.h"
 #include "FormLoader.h"
+#include "Menus.h"
 #include "Format.h"
 #include "OSError.h"
 #include "ResourceModule.h"
@@ -68,6 +71,11 @@ const TClassInfo& TCustomForm::StaticClassInfo() {
                                         {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"}),
             BooleanProperty<F>("KeyPreview", &F::KeyPreview, &F::SetKeyPreview),
             BooleanProperty<F>("OldCreateOrder", &F::OldCreateOrder, &F::SetOldCreateOrder),
+            BooleanProperty<F>("AlphaBlend", &F::AlphaBlend, &F::SetAlphaBlend),
+            IntegerProperty<F>("AlphaBlendValue", &F::AlphaBlendValue, &F::SetAlphaBlendValue),
+            BooleanProperty<F>("TransparentColor", &F::TransparentColor, &F::SetTransparentColor),
+            IntegerProperty<F>("TransparentColorValue", &F::TransparentColorValue, &F::SetTransparentColorValue,
+                               &ColorIdents()),
             EnumProperty<F, TPosition>("Position", &F::Position, &F::SetPosition,
                                        {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
                                         "poScreenCenter", "poDesktopCenter", "poMainFormCenter",
@@ -103,6 +111,9 @@ TCustomForm::TCustomForm(TComponent* owner)
 
 TCustomForm::~TCustomForm() {
     canvas_->Release();
+    // The menu may outlive the form; it must not reach back into it.
+    if (menu_ != nullptr && menu_->form_ == this)
+        menu_->form_ = nullptr;
     if (OnDestroy) {
         try {
             OnDestroy(this);
@@ -238,7 +249,7 @@ void TCustomForm::SetFormStyle(TFormStyle style) {
 
 RECT TCustomForm::OuterRectForClient(int32_t clientWidth, int32_t clientHeight) const {
     RECT rect{0, 0, clientWidth, clientHeight};
-    ::AdjustWindowRectEx(&rect, WindowStyle(), FALSE, WindowExStyle());
+    ::AdjustWindowRectEx(&rect, WindowStyle(), ShowsMenu() ? TRUE : FALSE, WindowExStyle());
     return rect;
 }
 
@@ -346,8 +357,94 @@ void TCustomForm::CreateWindowHandle(const TCreateParams& params) {
     SetFormState(fsCreatedMDIChild, true);
 }
 
+bool TCustomForm::ShowsMenu() const {
+    return menu_ != nullptr && formStyle_ != fsMDIChild;
+}
+
+void TCustomForm::SetMenu(TMainMenu* menu) {
+    if (menu == menu_)
+        return;
+    if (menu != nullptr && menu->form_ != nullptr && menu->form_ != this)
+        menu->form_->SetMenu(nullptr);
+    if (menu_ != nullptr && menu_->form_ == this)
+        menu_->form_ = nullptr;
+    menu_ = menu;
+    if (menu_ != nullptr)
+        menu_->form_ = this;
+    if (HandleAllocated() && formStyle_ != fsMDIChild) {
+        ::SetMenu(HandleIfAllocated(), menu_ != nullptr ? menu_->Handle() : nullptr);
+        Perform(CM_MENUCHANGED);
+    }
+}
+
+void TCustomForm::SetAlphaBlend(bool value) {
+    if (value == alphaBlend_)
+        return;
+    alphaBlend_ = value;
+    ApplyLayeredAttributes();
+}
+
+void TCustomForm::SetAlphaBlendValue(int32_t value) {
+    value = std::clamp(value, 0, 255);
+    if (value == alphaBlendValue_)
+        return;
+    alphaBlendValue_ = value;
+    ApplyLayeredAttributes();
+}
+
+void TCustomForm::SetTransparentColor(bool value) {
+    if (value == transparentColor_)
+        return;
+    transparentColor_ = value;
+    ApplyLayeredAttributes();
+}
+
+void TCustomForm::SetTransparentColorValue(TColor value) {
+    if (value == transparentColorValue_)
+        return;
+    transparentColorValue_ = value;
+    ApplyLayeredAttributes();
+}
+
+void TCustomForm::ApplyLayeredAttributes() {
+    HWND window = HandleIfAllocated();
+    if (window == nullptr || (ComponentState() & csLoading) != 0)
+        return;
+    const LONG_PTR exStyle = ::GetWindowLongPtrW(window, GWL_EXSTYLE);
+    if (alphaBlend_ || transparentColor_) {
+        if ((exStyle & WS_EX_LAYERED) == 0)
+            ::SetWindowLongPtrW(window, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+        ::SetLayeredWindowAttributes(window, ColorToRGB(transparentColorValue_), static_cast<BYTE>(alphaBlendValue_),
+                                     (alphaBlend_ ? LWA_ALPHA : 0) | (transparentColor_ ? LWA_COLORKEY : 0));
+    } else if ((exStyle & WS_EX_LAYERED) != 0) {
+        ::SetWindowLongPtrW(window, GWL_EXSTYLE, exStyle & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+        ::RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+}
+
+void TCustomForm::UpdateActions() {
+    if ((ComponentState() & csDesigning) != 0)
+        return;
+    for (int i = 0; i < ComponentCount(); ++i)
+        if (auto* list = dynamic_cast<TCustomActionList*>(Components(i)))
+            list->UpdateActions();
+    std::vector<TControl*> pending;
+    for (int i = 0; i < ControlCount(); ++i)
+        pending.push_back(Controls(i));
+    for (size_t i = 0; i < pending.size(); ++i) {
+        if (TControlActionLink* link = pending[i]->ActionLink())
+            link->Update();
+        if (auto* windowed = dynamic_cast<TWinControl*>(pending[i]))
+            for (int j = 0; j < windowed->ControlCount(); ++j)
+                pending.push_back(windowed->Controls(j));
+    }
+}
+
 void TCustomForm::CreateWnd() {
     TWinControl::CreateWnd();
+    if (ShowsMenu())
+        ::SetMenu(HandleIfAllocated(), menu_->Handle());
+    ApplyLayeredAttributes();
     if (formStyle_ == fsMDIForm && clientWindow_ == nullptr) {
         CLIENTCREATESTRUCT client{nullptr, 0xFF00};
         RECT area;
@@ -363,8 +460,10 @@ void TCustomForm::CreateWnd() {
 }
 
 void TCustomForm::DestroyWindowHandle() {
-    // The MDI client dies with its frame.
+    // The MDI client dies with its frame; the menu bar is the menu's and must not.
     clientWindow_ = nullptr;
+    if (HandleAllocated() && ShowsMenu())
+        ::SetMenu(HandleIfAllocated(), nullptr);
     if ((formState_ & fsCreatedMDIChild) && HandleAllocated()) {
         HWND client = ::GetParent(HandleIfAllocated());
         SetFormState(fsCreatedMDIChild, false);
@@ -517,6 +616,32 @@ void TCustomForm::WndProc(TMessage& message) {
     case CM_DIALOGKEY:
         message.Result = HandleDialogKey(static_cast<WORD>(message.WParam)) ? 1 : 0;
         return;
+    case WM_COMMAND:
+        // A menu's command: no control window, notification code 0.
+        if (message.LParam == 0 && HIWORD(message.WParam) == 0 && menu_ != nullptr &&
+            menu_->DispatchCommand(LOWORD(message.WParam))) {
+            message.Result = 0;
+            return;
+        }
+        break;
+    case CM_ACTIONEXECUTE:
+    case CM_ACTIONUPDATE: {
+        // The form's controls, breadth first, until one handles the action.
+        std::vector<TControl*> pending;
+        for (int i = 0; i < ControlCount(); ++i)
+            pending.push_back(Controls(i));
+        for (size_t i = 0; i < pending.size(); ++i) {
+            if (pending[i]->Perform(message.Msg, message.WParam, message.LParam) != 0) {
+                message.Result = 1;
+                return;
+            }
+            if (auto* windowed = dynamic_cast<TWinControl*>(pending[i]))
+                for (int j = 0; j < windowed->ControlCount(); ++j)
+                    pending.push_back(windowed->Controls(j));
+        }
+        message.Result = 0;
+        return;
+    }
     case WM_GETMINMAXINFO: {
         // The system's minimum tracking size would make a caption-only form taller than designed.
         DefaultHandler(message);

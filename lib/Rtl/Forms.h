@@ -10,6 +10,8 @@
 
 #include "Controls.h"
 
+class TMainMenu;
+
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TBorderIcon : uint32_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
 enum TPosition {
@@ -95,6 +97,25 @@ public:
     // Reads the stored description of the named class into this form; false when there is none.
     bool ReadFormResourceOf(const AnsiString& className);
 
+    // The menu bar; MDI children show none. The menu is not owned by the form for this.
+    TMainMenu* Menu() const { return menu_; }
+    virtual void SetMenu(TMainMenu* menu);
+
+    // Layered windows: the whole form translucent (AlphaBlendValue 0 to 255), and/or one colour
+    // transparent.
+    bool AlphaBlend() const { return alphaBlend_; }
+    void SetAlphaBlend(bool value);
+    int32_t AlphaBlendValue() const { return alphaBlendValue_; }
+    void SetAlphaBlendValue(int32_t value);
+    bool TransparentColor() const { return transparentColor_; }
+    void SetTransparentColor(bool value);
+    TColor TransparentColorValue() const { return transparentColorValue_; }
+    void SetTransparentColorValue(TColor value);
+
+    // Updates the actions of the form's action lists and of its controls; the application calls
+    // it for visible forms while it is idle.
+    virtual void UpdateActions();
+
     // The MDI client window of an MDI frame; null otherwise.
     HWND ClientHandle() const { return clientWindow_; }
     // The active MDI child of this MDI frame, or null.
@@ -149,6 +170,14 @@ private:
     bool created_ = false;
     HWND clientWindow_ = nullptr;
     std::unique_ptr<TControlCanvas> canvas_;
+    TMainMenu* menu_ = nullptr;
+    bool alphaBlend_ = false;
+    int32_t alphaBlendValue_ = 255;
+    bool transparentColor_ = false;
+    TColor transparentColorValue_ = 0;
+
+    void ApplyLayeredAttributes();
+    bool ShowsMenu() const;
 };
 
 class TForm : public TCustomForm {

@@ -81,8 +81,13 @@ AnsiString& TFont::DefaultName() {
 
 void TFont::SetHandle(HFONT font) {
     LOGFONTW description{};
-    if (font == nullptr || ::GetObjectW(font, sizeof description, &description) == 0)
+    if (font == nullptr)
         return;
+    if (::GetObjectW(font, sizeof description, &description) == 0) {
+        // Not a font this process can read; it is ours all the same, so it goes.
+        ::DeleteObject(font);
+        return;
+    }
     height_ = description.lfHeight;
     charset_ = description.lfCharSet;
     style_ = (description.lfWeight >= FW_BOLD ? fsBold : 0u) | (description.lfItalic ? fsItalic : 0u) |

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "TextConversion.h"
+#include "VynDialogs.h"
 #include "VynLXUtils.h"
 
 const char DefaultDownloadSite[] = "http://www.ferrule-setup.org/download/";
@@ -41,6 +42,8 @@ constexpr const char* SDisplayNames[SystemComponentCount] = {
     "Seagate Crystal Reports UFL Support",
     "Seagate Crystal Reports XLS Support",
 };
+constexpr char16_t SRequires[] = u"This program requires %s.";
+constexpr char16_t SDownloadFrom[] = u"You can download it from %s";
 constexpr char SInternetExplorerSite[] = "http://www.microsoft.com/windows/ie/downloads/";
 constexpr char SWindowsCd[] = "your Windows CD.";
 
@@ -157,4 +160,18 @@ void AddToModuleList(const WideString& path) {
     CheckAssigned(ModuleList, u"ModuleList");
     if (ModuleList->PositionOf(path) < 0)
         ModuleList->AppendEntry(path);
+}
+
+bool CheckRequirements(TSystemComponents required) {
+    for (int row = 0; row < SystemComponentCount; ++row) {
+        const TComponentRequirement& requirement = ComponentRequirements[row];
+        if (!required.Contains(static_cast<TSystemComponent>(row)) ||
+            requirement.InstalledMajorMinor >= requirement.MinMajorMinor)
+            continue;
+        const WideString format = WideString(SRequires) + u"\r\n" + SDownloadFrom;
+        ShowMessageFmtWide(format, {AnsiToWide(requirement.DisplayName),
+                                    AnsiToWide(requirement.DownloadSite) + requirement.DownloadFile});
+        return false;
+    }
+    return true;
 }

@@ -405,6 +405,13 @@ int VynDrawTextW(HDC dc, const char16_t* text, int count, RECT* rect, UINT forma
     return ::DrawTextA(dc, ansi.data(), -1, rect, format & ~static_cast<UINT>(DT_MODIFYSTRING));
 }
 
+BOOL VynGetTextExtentPoint32W(HDC dc, const char16_t* text, int count, SIZE* size) {
+    if (VynPlatformIsNT)
+        return ::GetTextExtentPoint32W(dc, WinText(text), count, size);
+    const AnsiString ansi = WideToAnsiCP(Leading(text, count), DefaultCodePage);
+    return ::GetTextExtentPoint32A(dc, ansi.data(), static_cast<int>(ansi.size()), size);
+}
+
 BOOL VynGetStringTypeExW(LCID locale, DWORD infoType, const char16_t* text, int count, WORD* charTypes) {
     if (VynPlatformIsNT)
         return ::GetStringTypeExW(locale, infoType, WinText(text), count, charTypes);

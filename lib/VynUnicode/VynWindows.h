@@ -53,6 +53,9 @@ BOOL VynGetUserNameW(char16_t* buffer, DWORD* size);
 int VynGetLocaleInfoW(LCID locale, LCTYPE type, char16_t* buffer, int capacity);
 
 int VynDrawTextW(HDC dc, const char16_t* text, int count, RECT* rect, UINT format);
+// The size of the first count units of text in the context's font; on the ANSI path the size of
+// their ANSI form.
+BOOL VynGetTextExtentPoint32W(HDC dc, const char16_t* text, int count, SIZE* size);
 BOOL VynGetStringTypeExW(LCID locale, DWORD infoType, const char16_t* text, int count, WORD* charTypes);
 // Empty operation, file, parameters and directory count as none.
 HINSTANCE VynShellExecuteW(HWND window, const char16_t* operation, const char16_t* file,

@@ -94,7 +94,7 @@ TEST_F(FerruleInstall, FailingRegistrationNamesTheFileAndKeepsTheWindowOpen) {
     EXPECT_EQ(WindowText(box), L"Ferrule 3.6");
     EXPECT_TRUE(SamePath(UnloadTrace(), installFile_)) << "the library was not unloaded after the failure";
 
-    HWND form = installer.WaitForWindow(L"TFerruleForm", 5s);
+    HWND form = installer.WaitForWindow(L"TFerruleForm.UnicodeClass", 5s);
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(WindowText(form), L"DAO 3.60 setup - registering...");
 
@@ -111,12 +111,18 @@ TEST_F(FerruleInstall, TheWindowIsACentredOneLineToolWindow) {
     RunningProgram installer(HostPath(FERRULE_FAILING_PATH));
     HWND box = WaitForMessageBox(installer);
     ASSERT_NE(box, nullptr);
-    HWND form = installer.WaitForWindow(L"TFerruleForm", 5s);
+    HWND form = installer.WaitForWindow(L"TFerruleForm.UnicodeClass", 5s);
     ASSERT_NE(form, nullptr);
 
     const LONG_PTR style = ::GetWindowLongPtrW(form, GWL_STYLE);
     const LONG_PTR exStyle = ::GetWindowLongPtrW(form, GWL_EXSTYLE);
     EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+    // Its own task-bar button: no owner window, and the application's button is hidden.
+    EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
+    EXPECT_EQ(::GetWindow(form, GW_OWNER), nullptr);
+    for (HWND window : installer.TopLevelWindows())
+        if (ClassNameOf(window) == L"TApplication")
+            EXPECT_FALSE(::IsWindowVisible(window));
     EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
     EXPECT_FALSE(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
 
@@ -149,7 +155,7 @@ TEST_F(FerruleInstall, ANonLibraryGivesThePlainSystemError) {
     const std::wstring text = MessageBoxText(box);
     EXPECT_EQ(text.rfind(L"System Error.  Code: ", 0), 0u) << std::string(text.begin(), text.end());
     EXPECT_EQ(text.find(L"registering"), std::wstring::npos);
-    EXPECT_EQ(WindowText(installer.WaitForWindow(L"TFerruleForm", 5s)), L"DAO 3.60 setup - registering...");
+    EXPECT_EQ(WindowText(installer.WaitForWindow(L"TFerruleForm.UnicodeClass", 5s)), L"DAO 3.60 setup - registering...");
     CloseMessageBox(box);
 }
 
@@ -185,7 +191,7 @@ std::vector<std::wstring> CaptionsUntilExit(RunningProgram& program, DWORD& exit
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     while ((exitCode = program.WaitForExit(0ms)) == STILL_ACTIVE && std::chrono::steady_clock::now() < deadline) {
         for (HWND window : program.TopLevelWindows()) {
-            if (ClassNameOf(window) != L"TFerruleForm" || !::IsWindowVisible(window))
+            if (ClassNameOf(window) != L"TFerruleForm.UnicodeClass" || !::IsWindowVisible(window))
                 continue;
             const std::wstring caption = WindowText(window);
             if (captions.empty() || captions.back() != caption)
@@ -245,7 +251,7 @@ protected:
         HWND box = WaitForMessageBox(installer);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(MessageBoxText(box), L"Cannot create file " + installFile_ + L".");
-        EXPECT_EQ(WindowText(installer.WaitForWindow(L"TFerruleForm", 5s)), L"DAO 3.60 setup - installing...");
+        EXPECT_EQ(WindowText(installer.WaitForWindow(L"TFerruleForm.UnicodeClass", 5s)), L"DAO 3.60 setup - installing...");
         CloseMessageBox(box);
         EXPECT_EQ(ReadFileBytes(installFile_), oldContent_);
         EXPECT_EQ(FilesIn(installFolder_), std::vector<std::wstring>{L"dao360.dll"}) << "a temporary file was left";

@@ -39,7 +39,7 @@ int wmain(int argc, wchar_t** argv) {
             if (!::IsWindowVisible(window))
                 continue;
             const std::wstring className = ClassNameOf(window);
-            if (className == L"TFerruleForm" && WindowText(window) != lastCaption) {
+            if (className == L"TFerruleForm.UnicodeClass" && WindowText(window) != lastCaption) {
                 lastCaption = WindowText(window);
                 Print(L"caption:    ", lastCaption);
             } else if (className.compare(0, 15, L"TVynMessageForm") == 0) {
@@ -51,7 +51,7 @@ int wmain(int argc, wchar_t** argv) {
                 Print(L"message:    ", WindowText(window) + L": " + MessageBoxText(window));
                 // Nobody is there to answer it: acknowledge it and close the window, as a user would.
                 ::SendMessageW(window, WM_COMMAND, IDOK, 0);
-                if (HWND form = installer.WaitForWindow(L"TFerruleForm", 1s))
+                if (HWND form = installer.WaitForWindow(L"TFerruleForm.UnicodeClass", 1s))
                     ::PostMessageW(form, WM_SYSKEYDOWN, VK_F4, 0);
             }
         }
