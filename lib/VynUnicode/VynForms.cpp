@@ -478,9 +478,22 @@ void TVynForm::CreateUnicodeMDIChild(const TCreateParams& params) {
     SetFormState(fsCreatedMDIChild, true);
 }
 
+namespace {
+// Flat scroll bars are not in every comctl32 (nor in every import library): found at run time.
+void UninitializeFlatScrollBars(HWND window) {
+    using TUninitializeFlatSB = HRESULT(WINAPI*)(HWND);
+    HMODULE comctl = ::GetModuleHandleW(L"comctl32.dll");
+    if (comctl == nullptr)
+        return;
+    if (auto uninitialize =
+            reinterpret_cast<TUninitializeFlatSB>(reinterpret_cast<void*>(::GetProcAddress(comctl, "UninitializeFlatSB"))))
+        uninitialize(window);
+}
+} // namespace
+
 void TVynForm::DestroyWindowHandle() {
     if (VynPlatformIsNT && HandleAllocated())
-        ::UninitializeFlatSB(HandleIfAllocated());
+        UninitializeFlatScrollBars(HandleIfAllocated());
     TVynUnicodeWinControl<TForm>::DestroyWindowHandle();
 }
 
