@@ -67,10 +67,12 @@ protected:
             EXPECT_FALSE(::IsWindowVisible(window) && window != dialog)
                 << "another window is shown: " << std::string(ClassNameOf(window).begin(), ClassNameOf(window).end());
         EXPECT_EQ(WindowText(dialog), L"Ferrule") << "the caption is the framework's default title";
-        SaveWindowScreenshot(dialog, HostPath(FERRULE_ARTEFACT_DIR) + L"\\" + screenshotName);
-
+        EXPECT_EQ(::GetWindowLongW(dialog, GWL_STYLE) & WS_CAPTION, WS_CAPTION);
         PressKeys(dialog, {VK_CONTROL, 'C'});
         const std::wstring copied = ClipboardText();
+        // Taken once the dialog has been active for a moment, so that it is painted.
+        std::this_thread::sleep_for(1s);
+        EXPECT_TRUE(SaveWindowScreenshot(dialog, HostPath(FERRULE_ARTEFACT_DIR) + L"\\" + screenshotName));
         PressKeys(dialog, {VK_RETURN});
         EXPECT_EQ(installer.WaitForExit(30s), 0u);
         EXPECT_FALSE(FileExists(installFile_)) << "nothing may be written after a refusal";
