@@ -1,7 +1,5 @@
 #include "VynForms.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <memory>
 
@@ -12,11 +10,9 @@
 #include "OSError.h"
 #include "ResourceModule.h"
 #include "VynClasses.h"
-#include "VynFormatStrUtils.h"
 #include "VynMenus.h"
 #include "VynSysUtils.h"
 #include "VynSystem.h"
-#include "VynWindows.h"
 #include "WindowsVersion.h"
 
 TVynApplication* VynApplication = nullptr;
@@ -28,6 +24,7 @@ constexpr char FontSubstitutes[] = "FontSubstitutes";
 
 HHOOK messageHook = nullptr;
 
+// A published property left out of stored descriptions while stored() is false.
 TPropInfo StoredWhen(TPropInfo info, bool (TControl::*stored)() const) {
     info.Stored = [stored](const TPersistent& instance) { return (static_cast<const TControl&>(instance).*stored)(); };
     return info;
@@ -44,6 +41,19 @@ WideString WindowTextThroughDefaultProcedure(HWND window) {
         ::DefWindowProcW(window, WM_GETTEXT, static_cast<WPARAM>(length) + 1, reinterpret_cast<LPARAM>(text.data())));
     text.resize(static_cast<size_t>(std::clamp(copied, 0, length)));
     return text;
+}
+
+// Flat scroll bars exist only where the common controls are loaded, in versions that have them
+// (and the 32-bit import library lacks the entry): found at run time.
+void UninitializeFlatScrollBars(HWND window) {
+    HMODULE commonControls = ::GetModuleHandleW(L"comctl32.dll");
+    if (commonControls == nullptr)
+        return;
+    using TUninitializeFlatSB = HRESULT(WINAPI*)(HWND);
+    auto uninitialize = reinterpret_cast<TUninitializeFlatSB>(
+        reinterpret_cast<void*>(::GetProcAddress(commonControls, "UninitializeFlatSB")));
+    if (uninitialize != nullptr)
+        uninitialize(window);
 }
 
 // ---- The control under the mouse
@@ -477,19 +487,6 @@ void TVynForm::CreateUnicodeMDIChild(const TCreateParams& params) {
     SubClassUnicodeControl(window);
     SetFormState(fsCreatedMDIChild, true);
 }
-
-namespace {
-// Flat scroll bars are not in every comctl32 (nor in every import library): found at run time.
-void UninitializeFlatScrollBars(HWND window) {
-    using TUninitializeFlatSB = HRESULT(WINAPI*)(HWND);
-    HMODULE comctl = ::GetModuleHandleW(L"comctl32.dll");
-    if (comctl == nullptr)
-        return;
-    if (auto uninitialize =
-            reinterpret_cast<TUninitializeFlatSB>(reinterpret_cast<void*>(::GetProcAddress(comctl, "UninitializeFlatSB"))))
-        uninitialize(window);
-}
-} // namespace
 
 void TVynForm::DestroyWindowHandle() {
     if (VynPlatformIsNT && HandleAllocated())

@@ -2,10 +2,12 @@
 // keys and clicks that end the modal loop, copying the dialog as text, and wide text throughout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <thread>
 
+#include "Handles.h"
 #include "VynDialogs.h"
 #include "VynSysUtils.h"
 #include "VynSystem.h"
@@ -63,6 +65,57 @@ public:
 private:
     BYTE saved_[256];
 };
+
+bool IsBetween(COLORREF colour, COLORREF from, COLORREF to) {
+    const auto within = [](BYTE value, BYTE a, BYTE b) { return value >= std::min(a, b) && value <= std::max(a, b); };
+    return within(GetRValue(colour), GetRValue(from), GetRValue(to)) &&
+           within(GetGValue(colour), GetGValue(from), GetGValue(to)) &&
+           within(GetBValue(colour), GetBValue(from), GetBValue(to));
+}
+
+// The share (in percent) of a pixel row near the top of the window's caption bar that shows a
+// caption colour on the screen, read back from the screen itself: what the user sees, not what
+// the window's style promises.
+int CaptionColouredPercent(HWND window) {
+    RECT outer;
+    POINT clientTopLeft{0, 0};
+    RECT client;
+    if (!::GetWindowRect(window, &outer) || !::GetClientRect(window, &client) ||
+        !::ClientToScreen(window, &clientTopLeft))
+        return 0;
+    const int y = clientTopLeft.y - ::GetSystemMetrics(SM_CYCAPTION) + 2;
+    const int left = clientTopLeft.x + 2;
+    // The close box at the right end is no caption colour.
+    const int width = client.right - ::GetSystemMetrics(SM_CXSIZE) - 4;
+    if (y < outer.top || width <= 0)
+        return 0;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    UniqueGdiObject row(::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    int coloured = 0;
+    if (row && memory != nullptr) {
+        HGDIOBJ previous = ::SelectObject(memory, row.get());
+        if (::BitBlt(memory, 0, 0, width, 1, screen, left, y, SRCCOPY)) {
+            ::GdiFlush();
+            const auto* pixels = static_cast<const BYTE*>(bits);
+            for (int x = 0; x < width; ++x) {
+                const COLORREF colour = RGB(pixels[4 * x + 2], pixels[4 * x + 1], pixels[4 * x]);
+                if (IsBetween(colour, ::GetSysColor(COLOR_ACTIVECAPTION), ::GetSysColor(COLOR_GRADIENTACTIVECAPTION)) ||
+                    IsBetween(colour, ::GetSysColor(COLOR_INACTIVECAPTION),
+                              ::GetSysColor(COLOR_GRADIENTINACTIVECAPTION)))
+                    ++coloured;
+            }
+        }
+        ::SelectObject(memory, previous);
+    }
+    if (memory != nullptr)
+        ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return coloured * 100 / width;
+}
 
 TVynButton* ButtonOf(TVynMessageForm& form, const char* name) {
     return dynamic_cast<TVynButton*>(form.FindComponent(name));
@@ -198,6 +251,30 @@ TEST_F(Dialogs, ShowMessageHasNoIconTheTitleAsCaptionAndOneButtonThatIsDefaultAn
     EXPECT_EQ(MessageDialogPos(u"Again", MsgCustom, MsgButtons({MsgBtnOK}), 0, -1, -1), mrOk);
     WhenShown([](TVynMessageForm& form) { ::PostMessageW(form.Handle(), WM_KEYDOWN, VK_ESCAPE, 0); });
     EXPECT_EQ(MessageDialogPos(u"Again", MsgCustom, MsgButtons({MsgBtnOK}), 0, -1, -1), mrOk);
+}
+
+TEST_F(Dialogs, TheCaptionBarIsDrawnOnTheScreenAboveTheClientArea) {
+    int outerHeight = 0, clientHeight = 0, captionPercent = 0;
+    WhenShown([&](TVynMessageForm& form) {
+        HWND window = form.Handle();
+        RECT outer, client;
+        ::GetWindowRect(window, &outer);
+        ::GetClientRect(window, &client);
+        outerHeight = outer.bottom - outer.top;
+        clientHeight = client.bottom;
+        // The screen shows the frame only once the window system has painted and flushed it.
+        for (int attempt = 0; attempt < 100 && captionPercent < 75; ++attempt) {
+            ::RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+            MSG message;
+            ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+            ::Sleep(20);
+            captionPercent = CaptionColouredPercent(window);
+        }
+        form.SetModalResult(mrOk);
+    });
+    EXPECT_EQ(MessageDialogPos(u"Where is my caption?", MsgInformation, MsgButtons({MsgBtnOK}), 0, -1, -1), mrOk);
+    EXPECT_GE(outerHeight - clientHeight, ::GetSystemMetrics(SM_CYCAPTION));
+    EXPECT_GE(captionPercent, 75) << "the caption bar is missing from the screen";
 }
 
 TEST_F(Dialogs, YesNoMakesYesTheDefaultAndNoTheCancelButton) {

@@ -566,6 +566,81 @@ TEST_F(VynForms, AFormTakesTheWideTextOfItsActionAndStoresWhatTheActionDoesNotSu
     EXPECT_TRUE(form->IsHintStored());
 }
 
+TEST_F(VynForms, MenuEntriesFollowTheirItems) {
+    auto* form = TCustomForm::CreateNew<TTestVynForm>(Application);
+    auto* menu = new TMainMenu(form);
+    std::vector<TVynMenuItem*> items;
+    for (const char16_t* caption : {u"One", u"Two", u"Three"}) {
+        items.push_back(new TVynMenuItem(form));
+        items.back()->SetCaption(caption);
+        menu->Items()->Add(items.back());
+    }
+    form->SetMenu(menu);
+    HMENU bar = ::GetMenu(form->Handle());
+    auto entries = [&] {
+        std::vector<std::wstring> texts;
+        for (int i = 0; i < ::GetMenuItemCount(bar); ++i) {
+            wchar_t text[32] = {};
+            ::GetMenuStringW(bar, static_cast<UINT>(i), text, 32, MF_BYPOSITION);
+            texts.emplace_back(text);
+        }
+        return texts;
+    };
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{L"One", L"Two", L"Three"}));
+    items[1]->SetVisible(false);
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{L"One", L"Three"}));
+    items[2]->SetCaption(Chinese);
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{L"One", Win(Chinese)}));
+    items[1]->SetVisible(true);
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{L"One", L"Two", Win(Chinese)}));
+    // An item with items becomes a submenu; freeing an item takes its entry and its items away.
+    auto* sub = new TVynMenuItem(form);
+    sub->SetCaption(u"Sub");
+    items[0]->Add(sub);
+    EXPECT_EQ(::GetSubMenu(bar, 0), items[0]->Handle());
+    EXPECT_EQ(menu->FindItem(reinterpret_cast<UINT_PTR>(items[0]->Handle()), fkHandle), items[0]);
+    const int before = form->ComponentCount();
+    delete items[0];
+    EXPECT_EQ(form->ComponentCount(), before - 2);
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{L"Two", Win(Chinese)}));
+    EXPECT_THROW(items[1]->Add(items[1]), EInvalidOperation);
+}
+
+TEST_F(VynForms, ActionsRunOnClicksAndUpdateWhileTheApplicationIsIdle) {
+    TTestVynForm* form = nullptr;
+    Application->CreateForm(form);
+    auto* list = new TActionList(form);
+    auto* listed = new TAction(form);
+    listed->SetActionList(list);
+    int listedUpdates = 0;
+    listed->OnUpdate = [&](TObject*) { ++listedUpdates; };
+    auto* panel = new THintPanel(form);
+    panel->SetParent(form);
+    auto* linked = new TAction(form);
+    int executed = 0, linkedUpdates = 0;
+    linked->OnExecute = [&](TObject* sender) {
+        ++executed;
+        EXPECT_EQ(static_cast<TBasicAction*>(sender)->ActionComponent(), panel);
+    };
+    linked->OnUpdate = [&](TObject*) { ++linkedUpdates; };
+    linked->SetCaption("Go");
+    panel->SetAction(linked);
+    EXPECT_EQ(panel->Caption(), "Go");
+    panel->Click();
+    EXPECT_EQ(executed, 1);
+    linked->SetEnabled(false);
+    EXPECT_FALSE(panel->Enabled()) << "the control follows its action";
+
+    form->Show();
+    Application->Idle();
+    EXPECT_EQ(listedUpdates, 1);
+    EXPECT_EQ(linkedUpdates, 1);
+    delete linked;
+    EXPECT_EQ(panel->Action(), nullptr);
+    panel->Click();
+    EXPECT_EQ(executed, 1);
+}
+
 // ---- The Unicode environment
 
 // Keeps a font substitute of the profile as the test found it.

@@ -120,9 +120,11 @@ TEST_F(FerruleInstall, TheWindowIsACentredOneLineToolWindow) {
     // Its own task-bar button: no owner window, and the application's button is hidden.
     EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
     EXPECT_EQ(::GetWindow(form, GW_OWNER), nullptr);
-    for (HWND window : installer.TopLevelWindows())
-        if (ClassNameOf(window) == L"TApplication")
+    for (HWND window : installer.TopLevelWindows()) {
+        if (ClassNameOf(window) == L"TApplication") {
             EXPECT_FALSE(::IsWindowVisible(window));
+        }
+    }
     EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
     EXPECT_FALSE(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
 
