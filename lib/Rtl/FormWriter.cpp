@@ -79,11 +79,21 @@ void TWriter::WriteProperties(TPersistent& instance, TPersistent* ancestor, cons
         for (const TClassInfo* info = &instance.ClassInfo(); info != nullptr; info = info->Parent)
             chain.push_back(info);
         const bool isComponent = dynamic_cast<TComponent*>(&instance) != nullptr;
+        std::vector<AnsiString> written;
         for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-            for (const TPropInfo& info : (*it)->Properties)
+            for (const TPropInfo& info : (*it)->Properties) {
                 // A component's name is part of its object header, not a property.
-                if (!(isComponent && SameIdentifier(info.Name, "Name")))
-                    WritePublished(instance, ancestor, info);
+                if (isComponent && SameIdentifier(info.Name, "Name"))
+                    continue;
+                // A property a subclass declares again is written once, where it was first
+                // declared, through the subclass's declaration (a wide caption over an ANSI one).
+                if (std::any_of(written.begin(), written.end(),
+                                [&](const AnsiString& name) { return SameIdentifier(name, info.Name); }))
+                    continue;
+                written.push_back(info.Name);
+                const TPropInfo* effective = instance.ClassInfo().FindProperty(info.Name);
+                WritePublished(instance, ancestor, effective != nullptr ? *effective : info);
+            }
         instance.DefineProperties(*this);
     } catch (...) {
         properties_ = savedProperties;

@@ -335,6 +335,40 @@ TEST(FormWriting, WritesWhatDiffersFromDefaultsOrTheAncestorAndReadsBack) {
     UnregisterComponentClass(TGadget::StaticClassInfo());
 }
 
+// Declares Title again, as a wide text, the way the Unicode forms redeclare Caption.
+class TWidePanelForm : public TPanelForm {
+    RTL_DECLARE_CLASS_INFO()
+public:
+    using TPanelForm::TPanelForm;
+    WideString WideTitle() const { return wideTitle_; }
+    void SetWideTitle(const WideString& title) { wideTitle_ = title; }
+
+private:
+    WideString wideTitle_;
+};
+
+const TClassInfo& TWidePanelForm::StaticClassInfo() {
+    static const TClassInfo info{
+        "TWidePanelForm",
+        &TPanelForm::StaticClassInfo(),
+        {WideStringProperty<TWidePanelForm>("Title", &TWidePanelForm::WideTitle, &TWidePanelForm::SetWideTitle)},
+    };
+    return info;
+}
+
+TEST(Persistence, ARedeclaredPropertyIsWrittenOnceThroughTheSubclassInItsFirstPlace) {
+    TWidePanelForm form(nullptr);
+    form.SetName("Panel1");
+    form.SetTitle("ansi");
+    form.SetWideTitle(u"wide \u4E2D");
+    const TFormObject written = WriteComponentToForm(form);
+    ASSERT_EQ(written.Properties.size(), 3u);
+    EXPECT_EQ(written.Properties[0].Name, "Mood");
+    EXPECT_EQ(written.Properties[1].Name, "Flags");
+    EXPECT_EQ(written.Properties[2].Name, "Title");
+    EXPECT_EQ(written.Properties[2].Value.AsWideText(), u"wide \u4E2D");
+}
+
 TEST(Persistence, AssignRefusesWhatNeitherSideKnowsAndStringListsCopy) {
     TGadget gadget(nullptr);
     TPanelForm form(nullptr);
