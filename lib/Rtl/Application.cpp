@@ -83,11 +83,7 @@ void TApplication::Initialize() {
 AnsiString TApplication::Title() const {
     if (!window_)
         return title_;
-    const int length = ::GetWindowTextLengthA(window_.get());
-    AnsiString text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-    const int copied = ::GetWindowTextA(window_.get(), text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-    return text;
+    return WindowTextA(window_.get());
 }
 
 void TApplication::SetTitle(const AnsiString& title) {

@@ -54,6 +54,14 @@ void RegisterControlClass(const TCreateParams& params, WNDPROC procedure, WNDPRO
 
 } // namespace
 
+AnsiString WindowTextA(HWND window) {
+    const int length = ::GetWindowTextLengthA(window);
+    AnsiString text(static_cast<size_t>(std::max(length, 0)) + 1, '\0');
+    const int copied = ::GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(std::max(copied, 0)));
+    return text;
+}
+
 TShiftState KeyboardShiftState() {
     TShiftState shift = 0;
     if (::GetKeyState(VK_SHIFT) < 0)
@@ -567,11 +575,7 @@ void TWinControl::SetClientHeight(int32_t value) {
 AnsiString TWinControl::GetText() const {
     if (window_ == nullptr)
         return text_;
-    const int length = ::GetWindowTextLengthA(window_);
-    AnsiString text(static_cast<size_t>(std::max(length, 0)) + 1, '\0');
-    const int copied = ::GetWindowTextA(window_, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<size_t>(std::max(copied, 0)));
-    return text;
+    return WindowTextA(window_);
 }
 
 void TWinControl::SetText(const AnsiString& text) {

@@ -15,6 +15,9 @@
 #include "Messages.h"
 
 class TWinControl;
+
+// The text of a window as the ANSI calls give it.
+AnsiString WindowTextA(HWND window);
 class TBasicAction;
 class TControlActionLink;
 

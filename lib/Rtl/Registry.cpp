@@ -4,11 +4,6 @@
 
 #include "Format.h"
 
-namespace {
-constexpr char SInvalidRegType[] = "Invalid data type for '%s'";
-constexpr char SRegGetDataFailed[] = "Failed to get data for '%s'";
-} // namespace
-
 TRegDataType RegDataTypeOf(DWORD type) {
     switch (type) {
     case REG_SZ: return TRegDataType::String;

@@ -10,6 +10,10 @@
 
 RTL_DECLARE_EXCEPTION(ERegistryException, Exception)
 
+// The messages of failed string reads, formatted with the value's name.
+inline constexpr char SInvalidRegType[] = "Invalid data type for '%s'";
+inline constexpr char SRegGetDataFailed[] = "Failed to get data for '%s'";
+
 enum class TRegDataType { Unknown, String, ExpandString, Integer, Binary };
 
 struct TRegDataInfo {

@@ -5,11 +5,6 @@
 #include "VynSysUtils.h"
 #include "WinText.h"
 
-namespace {
-constexpr char SInvalidRegType[] = "Invalid data type for '%s'";
-constexpr char SRegGetDataFailed[] = "Failed to get data for '%s'";
-} // namespace
-
 WideString TVynRegistry::ReadStringWide(const WideString& name) const {
     if (!VynPlatformIsNT)
         return AnsiToWide(ReadString(WideToAnsi(name)));
