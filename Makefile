@@ -1,8 +1,14 @@
 # Set-up, build, run and test in one command each; see README.md.
 BUILD ?= build
 JOBS ?= $(shell nproc)
-TEST_FLAVOUR := $(BUILD)/x86_64
-PRODUCT := $(BUILD)/i686
+# The product's architecture; its tree also builds the tests that run where the machine runs 32-bit code.
+I686 := $(BUILD)/i686
+# The same sources for x86-64: the suite runs here on every machine.
+X86_64 := $(BUILD)/x86_64
+# The build's own tools and the native tests, built once for both trees.
+HOST := $(abspath $(BUILD))/host
+
+CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFERRULE_HOST_DIR=$(HOST)
 
 .PHONY: all deps build test run clean
 
@@ -12,16 +18,16 @@ deps:
 	@tools/install-deps.sh
 
 build: deps
-	cmake -S . -B $(TEST_FLAVOUR) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(TEST_FLAVOUR) -j$(JOBS)
-	cmake -S . -B $(PRODUCT) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFERRULE_BUILD_TESTS=OFF
-	cmake --build $(PRODUCT) -j$(JOBS)
+	$(CONFIGURE) -B $(I686) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake
+	cmake --build $(I686) -j$(JOBS)
+	$(CONFIGURE) -B $(X86_64) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake
+	cmake --build $(X86_64) -j$(JOBS)
 
 test: build
-	tools/with-display.sh ctest --test-dir $(TEST_FLAVOUR) --output-on-failure
+	tools/with-display.sh tools/run-tests.sh $(I686) $(X86_64)
 
 run: build
-	tools/with-display.sh tools/run-ferrule.sh $(TEST_FLAVOUR)
+	tools/with-display.sh tools/run-product.sh $(I686) $(X86_64)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,7 +1,9 @@
-# The build's own tools are built for the build machine first, in a nested host build.
+# The build's own tools are built for the build machine first, in a nested host build. Both
+# cross trees can name one host folder (`make` does), so the tools and the native tests are built
+# once; the builds of the trees then run one after the other, never at the same time.
 include(ExternalProject)
 
-set(FERRULE_HOST_DIR ${CMAKE_BINARY_DIR}/host)
+set(FERRULE_HOST_DIR ${CMAKE_BINARY_DIR}/host CACHE PATH "Folder of the nested host build (may be shared by the cross trees)")
 ExternalProject_Add(host_tools
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
     BINARY_DIR ${FERRULE_HOST_DIR}

@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, and only those that are missing.
+# wine32 comes from the i386 architecture, which is added (once) when it is missing.
 set -euo pipefail
 
 packages=(
-    cmake make g++ googletest
+    cmake make g++ googletest ccache
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     mingw-w64-i686-dev mingw-w64-x86-64-dev binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    wine wine64 xvfb xauth imagemagick
+    wine wine64 wine32:i386 xvfb xauth imagemagick
 )
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "Adding the i386 architecture (for wine32)"
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,7 +30,5 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 
 echo "Installing: ${missing[*]}"
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 "${sudo_cmd[@]}" apt-get update -q
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -127,7 +127,7 @@ std::vector<HWND> RunningProgram::TopLevelWindows() const {
         std::vector<HWND> windows;
     } search{processId_, {}};
     ::EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
+        [](HWND window, LPARAM context) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(context);
             DWORD owner = 0;
             ::GetWindowThreadProcessId(window, &owner);
