@@ -123,8 +123,7 @@ HWND TApplication::Handle() {
                                         0, 0, nullptr, nullptr, MainInstance(), this);
         if (window == nullptr) {
             const DWORD error = ::GetLastError();
-            // The system destroyed the window it had begun.
-            window_.release();
+            static_cast<void>(window_.release()); // the system destroyed the window it had begun
             RaiseOSError(error);
         }
         if (window_.get() != window)

@@ -5,6 +5,7 @@
 
 #include "ActnList.h"
 #include "Application.h"
+#include "DeviceContexts.h"
 #include "OSError.h"
 #include "ResourceModule.h"
 #include "TextConversion.h"
@@ -716,11 +717,9 @@ void TWinControl::WndProc(TMessage& message) {
             PaintWindow(dc);
             PaintControls(dc);
         } else {
-            PAINTSTRUCT paint;
-            HDC dc = ::BeginPaint(window_, &paint);
-            PaintWindow(dc);
-            PaintControls(dc);
-            ::EndPaint(window_, &paint);
+            const PaintScope paint(window_);
+            PaintWindow(paint.dc());
+            PaintControls(paint.dc());
         }
         message.Result = 0;
         return;
@@ -729,10 +728,10 @@ void TWinControl::WndProc(TMessage& message) {
         if (defaultProcedure_ != nullptr)
             break;
         {
-            UniqueGdiObject brush(::CreateSolidBrush(ColorToRGB(Color())));
+            const UniqueBrush brush(::CreateSolidBrush(ColorToRGB(Color())));
             RECT client;
             ::GetClientRect(window_, &client);
-            ::FillRect(reinterpret_cast<HDC>(message.WParam), &client, static_cast<HBRUSH>(brush.get()));
+            ::FillRect(reinterpret_cast<HDC>(message.WParam), &client, brush.get());
         }
         message.Result = 1;
         return;
@@ -811,16 +810,16 @@ HDC TCanvas::Handle() {
 }
 
 void TCanvas::SetHandle(HDC dc) {
-    if (dc_ != nullptr && previousFont_ != nullptr)
-        ::SelectObject(dc_, previousFont_);
-    previousFont_ = nullptr;
+    fontSelection_.reset();
     dc_ = dc;
 }
 
 void TCanvas::SelectFont() {
-    HGDIOBJ previous = ::SelectObject(dc_, font_.Handle());
-    if (previousFont_ == nullptr)
-        previousFont_ = previous;
+    // The first selection remembers the DC's own font; later ones only follow a changed font.
+    if (!fontSelection_)
+        fontSelection_.emplace(dc_, font_.Handle());
+    else
+        ::SelectObject(dc_, font_.Handle());
 }
 
 void TCanvas::ReleaseHandle() {
@@ -840,8 +839,8 @@ SIZE TCanvas::TextExtentWide(const WideString& text) {
 }
 
 void TCanvas::FillRect(const RECT& rect) {
-    UniqueGdiObject brush(::CreateSolidBrush(ColorToRGB(brushColor_)));
-    ::FillRect(Handle(), &rect, static_cast<HBRUSH>(brush.get()));
+    const UniqueBrush brush(::CreateSolidBrush(ColorToRGB(brushColor_)));
+    ::FillRect(Handle(), &rect, brush.get());
 }
 
 TControlCanvas::~TControlCanvas() {
@@ -852,16 +851,14 @@ void TControlCanvas::CreateHandle() {
     TWinControl* windowed = control_.IsWindowed() ? static_cast<TWinControl*>(&control_) : control_.Parent();
     if (windowed == nullptr)
         return;
-    window_ = windowed->Handle();
-    SetHandle(::GetDC(window_));
+    lent_ = WindowDC::OfClient(windowed->Handle());
+    SetHandle(lent_.get());
 }
 
 void TControlCanvas::ReleaseHandle() {
-    HDC dc = HandleIfAllocated();
+    // The font goes out of the DC before the DC goes back.
     TCanvas::ReleaseHandle();
-    if (dc != nullptr && window_ != nullptr)
-        ::ReleaseDC(window_, dc);
-    window_ = nullptr;
+    lent_.reset();
 }
 
 // ---- TGraphicControl
@@ -877,19 +874,11 @@ TGraphicControl::TGraphicControl(TComponent* owner)
 TGraphicControl::~TGraphicControl() = default;
 
 void TGraphicControl::PaintTo(HDC dc) {
-    const int saved = ::SaveDC(dc);
+    const SavedDCState saved(dc);
     ::SetViewportOrgEx(dc, Left(), Top(), nullptr);
     ::IntersectClipRect(dc, 0, 0, Width(), Height());
     canvas_->Font().AssignFont(Font());
-    canvas_->SetHandle(dc);
-    struct Restore {
-        TCanvas& canvas;
-        HDC dc;
-        int saved;
-        ~Restore() {
-            canvas.SetHandle(nullptr);
-            ::RestoreDC(dc, saved);
-        }
-    } restore{*canvas_, dc, saved};
+    // Declared after the saved state: the canvas lets go of the DC before the state comes back.
+    const TLentCanvas lent(*canvas_, dc);
     Paint();
 }

@@ -7,9 +7,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "Classes.h"
+#include "DeviceContexts.h"
 #include "Graphics.h"
 #include "Handles.h"
 #include "Messages.h"
@@ -305,9 +307,22 @@ private:
     void SelectFont();
 
     HDC dc_ = nullptr;
-    HGDIOBJ previousFont_ = nullptr;
+    std::optional<SelectedObject> fontSelection_;
     TFont font_;
     TColor brushColor_ = clBtnFace;
+};
+
+// Lends a device context to a canvas and takes it back on every path (the canvas's font leaves
+// the DC first).
+class TLentCanvas {
+public:
+    TLentCanvas(TCanvas& canvas, HDC dc) : canvas_(canvas) { canvas_.SetHandle(dc); }
+    ~TLentCanvas() { canvas_.SetHandle(nullptr); }
+    TLentCanvas(const TLentCanvas&) = delete;
+    TLentCanvas& operator=(const TLentCanvas&) = delete;
+
+private:
+    TCanvas& canvas_;
 };
 
 // A canvas on a control's window (or its parent's, for a graphic control), held until released.
@@ -323,7 +338,7 @@ protected:
 
 private:
     TControl& control_;
-    HWND window_ = nullptr;
+    WindowDC lent_;
 };
 
 // Painted by its parent: Paint draws on Canvas while the parent handles WM_PAINT.

@@ -16,8 +16,8 @@ SIZE IconSize(HICON icon) {
     if (icon == nullptr || !::GetIconInfo(icon, &info))
         return SIZE{0, 0};
     // GetIconInfo hands out copies of both bitmaps; they are ours to delete.
-    UniqueGdiObject mask(info.hbmMask);
-    UniqueGdiObject color(info.hbmColor);
+    UniqueBitmap mask(info.hbmMask);
+    UniqueBitmap color(info.hbmColor);
     BITMAP bitmap{};
     if (color && ::GetObjectW(color.get(), sizeof bitmap, &bitmap) != 0)
         return SIZE{bitmap.bmWidth, bitmap.bmHeight};

@@ -71,7 +71,7 @@ HFONT TFont::Handle() {
         face.copy(reinterpret_cast<char16_t*>(font.lfFaceName), face.size());
         handle_.reset(::CreateFontIndirectW(&font));
     }
-    return static_cast<HFONT>(handle_.get());
+    return handle_.get();
 }
 
 AnsiString& TFont::DefaultName() {
@@ -85,7 +85,7 @@ void TFont::SetHandle(HFONT font) {
         return;
     if (::GetObjectW(font, sizeof description, &description) == 0) {
         // Not a font this process can read; it is ours all the same, so it goes.
-        ::DeleteObject(font);
+        UniqueFont unreadable(font);
         return;
     }
     height_ = description.lfHeight;

@@ -64,5 +64,5 @@ private:
     int32_t height_ = -11;
     AnsiString name_ = DefaultName();
     uint32_t style_ = 0;
-    UniqueGdiObject handle_;
+    UniqueFont handle_;
 };

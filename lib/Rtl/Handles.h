@@ -7,6 +7,20 @@
 #include <type_traits>
 #include <utility>
 
+// Restores the thread's last error when it goes out of scope. Every closing call of the owners
+// and guards runs under one: an owner that goes out of scope between a failing call and its
+// report (or is reset there) must not overwrite the code being reported.
+class LastErrorKeeper {
+public:
+    LastErrorKeeper() noexcept : saved_(::GetLastError()) {}
+    ~LastErrorKeeper() { ::SetLastError(saved_); }
+    LastErrorKeeper(const LastErrorKeeper&) = delete;
+    LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
+
+private:
+    DWORD saved_;
+};
+
 template <typename T, auto Close, auto Invalid = T{}>
 class UniqueHandle {
 public:
@@ -25,11 +39,20 @@ public:
     T get() const noexcept { return handle_; }
     bool valid() const noexcept { return handle_ != invalid(); }
     explicit operator bool() const noexcept { return valid(); }
-    T release() noexcept { return std::exchange(handle_, invalid()); }
+    // The caller (or the system) owns the handle from here on.
+    [[nodiscard]] T release() noexcept { return std::exchange(handle_, invalid()); }
     void reset(T handle = invalid()) noexcept {
         const T old = std::exchange(handle_, handle);
-        if (old != invalid())
+        if (old != invalid()) {
+            const LastErrorKeeper keeper;
             Close(old);
+        }
+    }
+    // For out-parameters: closes what is held and lends the slot, so nothing is held raw between
+    // the call that fills it and the owner.
+    T* Put() noexcept {
+        reset();
+        return &handle_;
     }
 
 private:
@@ -46,10 +69,16 @@ namespace HandleDetail {
 inline void CloseKernelObject(HANDLE h) noexcept { ::CloseHandle(h); }
 inline void CloseModule(HMODULE h) noexcept { ::FreeLibrary(h); }
 inline void CloseRegKey(HKEY h) noexcept { ::RegCloseKey(h); }
-inline void CloseGdiObject(HGDIOBJ h) noexcept { ::DeleteObject(h); }
+template <typename GdiHandle>
+void DeleteGdiObject(GdiHandle h) noexcept {
+    ::DeleteObject(h);
+}
+inline void DeleteMemoryDC(HDC h) noexcept { ::DeleteDC(h); }
 inline void DestroyWindowHandle(HWND h) noexcept { ::DestroyWindow(h); }
 inline void CloseFind(HANDLE h) noexcept { ::FindClose(h); }
 inline void CloseLocalMemory(HLOCAL h) noexcept { ::LocalFree(h); }
+inline void CloseGlobalMemory(HGLOBAL h) noexcept { ::GlobalFree(h); }
+inline void CloseSid(PSID h) noexcept { ::FreeSid(h); }
 constexpr intptr_t InvalidHandleValue = -1;
 } // namespace HandleDetail
 
@@ -59,6 +88,39 @@ using UniqueKernelHandle = UniqueHandle<HANDLE, HandleDetail::CloseKernelObject>
 using UniqueFindHandle = UniqueHandle<HANDLE, HandleDetail::CloseFind, HandleDetail::InvalidHandleValue>;
 using UniqueModule = UniqueHandle<HMODULE, HandleDetail::CloseModule>;
 using UniqueRegKey = UniqueHandle<HKEY, HandleDetail::CloseRegKey>;
-using UniqueGdiObject = UniqueHandle<HGDIOBJ, HandleDetail::CloseGdiObject>;
 using UniqueWindow = UniqueHandle<HWND, HandleDetail::DestroyWindowHandle>;
 using UniqueLocalMemory = UniqueHandle<HLOCAL, HandleDetail::CloseLocalMemory>;
+using UniqueGlobalMemory = UniqueHandle<HGLOBAL, HandleDetail::CloseGlobalMemory>;
+// A SID the system allocated (AllocateAndInitializeSid); FreeSid releases it.
+using UniqueSid = UniqueHandle<PSID, HandleDetail::CloseSid>;
+// GDI objects, typed so that get() needs no cast.
+using UniqueGdiObject = UniqueHandle<HGDIOBJ, HandleDetail::DeleteGdiObject<HGDIOBJ>>;
+using UniqueBrush = UniqueHandle<HBRUSH, HandleDetail::DeleteGdiObject<HBRUSH>>;
+using UniqueFont = UniqueHandle<HFONT, HandleDetail::DeleteGdiObject<HFONT>>;
+using UniquePen = UniqueHandle<HPEN, HandleDetail::DeleteGdiObject<HPEN>>;
+using UniqueBitmap = UniqueHandle<HBITMAP, HandleDetail::DeleteGdiObject<HBITMAP>>;
+using UniqueRegion = UniqueHandle<HRGN, HandleDetail::DeleteGdiObject<HRGN>>;
+// A device context made by CreateCompatibleDC/CreateDC (not one lent by GetDC: see DeviceContexts.h).
+using UniqueMemoryDC = UniqueHandle<HDC, HandleDetail::DeleteMemoryDC>;
+
+// GlobalLock ... GlobalUnlock. GlobalUnlock sets the last error even when it succeeds.
+template <typename T = void>
+class GlobalMemoryLock {
+public:
+    explicit GlobalMemoryLock(HGLOBAL memory) noexcept : memory_(memory), data_(static_cast<T*>(::GlobalLock(memory))) {}
+    ~GlobalMemoryLock() {
+        if (data_ != nullptr) {
+            const LastErrorKeeper keeper;
+            ::GlobalUnlock(memory_);
+        }
+    }
+    GlobalMemoryLock(const GlobalMemoryLock&) = delete;
+    GlobalMemoryLock& operator=(const GlobalMemoryLock&) = delete;
+
+    T* get() const noexcept { return data_; }
+    explicit operator bool() const noexcept { return data_ != nullptr; }
+
+private:
+    HGLOBAL memory_;
+    T* data_;
+};

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "DeviceContexts.h"
+
 namespace {
 
 THintWindow* CreateFrameworkHintWindow(TComponent* owner) { return new THintWindow(owner); }
@@ -59,12 +61,10 @@ void THintWindow::ReleaseHint() {
 
 RECT THintWindow::CalcHintRect(int32_t maxWidth, const AnsiString& hint) {
     RECT rect{0, 0, std::max(maxWidth, 1), 0};
-    HDC dc = ::GetDC(nullptr);
-    if (dc != nullptr) {
-        HGDIOBJ previous = ::SelectObject(dc, Font().Handle());
-        ::DrawTextA(dc, hint.c_str(), -1, &rect, HintTextFormat | DT_CALCRECT);
-        ::SelectObject(dc, previous);
-        ::ReleaseDC(nullptr, dc);
+    const WindowDC screen = WindowDC::OfClient(nullptr);
+    if (screen) {
+        const SelectedObject font(screen.get(), Font().Handle());
+        ::DrawTextA(screen.get(), hint.c_str(), -1, &rect, HintTextFormat | DT_CALCRECT);
     }
     rect.right += 2 * HintMargin + 4;
     rect.bottom += 2 * HintMargin + 2;
@@ -83,19 +83,19 @@ void THintWindow::WndProc(TMessage& message) {
         message.Result = HTTRANSPARENT;
         return;
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = ::BeginPaint(HandleIfAllocated(), &paint);
+        const PaintScope paint(HandleIfAllocated());
+        const HDC dc = paint.dc();
         RECT rect;
         ::GetClientRect(HandleIfAllocated(), &rect);
-        UniqueGdiObject brush(::CreateSolidBrush(ColorToRGB(Color())));
-        ::FillRect(dc, &rect, static_cast<HBRUSH>(brush.get()));
-        HGDIOBJ previous = ::SelectObject(dc, Font().Handle());
+        {
+            const UniqueBrush brush(::CreateSolidBrush(ColorToRGB(Color())));
+            ::FillRect(dc, &rect, brush.get());
+        }
+        const SelectedObject font(dc, Font().Handle());
         ::SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, ColorToRGB(Font().Color()));
         ::InflateRect(&rect, -HintMargin, -HintMargin);
         PaintHint(dc, rect);
-        ::SelectObject(dc, previous);
-        ::EndPaint(HandleIfAllocated(), &paint);
         message.Result = 0;
         return;
     }

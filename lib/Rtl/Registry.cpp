@@ -56,7 +56,7 @@ bool TRegistry::OpenKey(const AnsiString& key, bool canCreate) {
     // An empty path opens the base itself again, as a handle of its own.
     UniqueKey newKey(opened);
     if (IsPredefined(opened))
-        newKey.release();
+        static_cast<void>(newKey.release()); // predefined keys are never closed
     const bool fromRoot = base == rootKey_;
     currentPath_ = fromRoot ? relative : (relative.empty() ? currentPath_ : currentPath_ + "\\" + relative);
     currentKey_ = std::move(newKey);

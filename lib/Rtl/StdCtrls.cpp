@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "DeviceContexts.h"
 
 namespace {
 
@@ -18,34 +19,6 @@ UINT AlignmentFlags(TAlignment alignment) {
     default: return DT_LEFT;
     }
 }
-
-// The screen's device context, for measuring text of a control that may have no window yet.
-class TScreenDC {
-public:
-    TScreenDC() : dc_(::GetDC(nullptr)) {}
-    ~TScreenDC() {
-        if (dc_ != nullptr)
-            ::ReleaseDC(nullptr, dc_);
-    }
-    TScreenDC(const TScreenDC&) = delete;
-    TScreenDC& operator=(const TScreenDC&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
-// Lends a device context to a canvas for one measurement and takes it back on every path.
-class TLentCanvas {
-public:
-    TLentCanvas(TCanvas& canvas, HDC dc) : canvas_(canvas) { canvas_.SetHandle(dc); }
-    ~TLentCanvas() { canvas_.SetHandle(nullptr); }
-    TLentCanvas(const TLentCanvas&) = delete;
-    TLentCanvas& operator=(const TLentCanvas&) = delete;
-
-private:
-    TCanvas& canvas_;
-};
 
 void CollectButtons(TWinControl* parent, std::vector<TButton*>& buttons) {
     for (int i = 0; i < parent->ControlCount(); ++i) {
@@ -176,7 +149,8 @@ void TCustomLabel::AdjustBounds() {
         return;
     RECT rect{0, 0, Width(), Height()};
     {
-        TScreenDC screen;
+        // The screen's device context: the control may have no window yet.
+        const WindowDC screen = WindowDC::OfClient(nullptr);
         Canvas().Font().AssignFont(Font());
         TLentCanvas lent(Canvas(), screen.get());
         DoDrawText(rect, DT_EXPANDTABS | DT_CALCRECT | (wordWrap_ ? DT_WORDBREAK : 0u));

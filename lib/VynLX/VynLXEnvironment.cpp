@@ -22,9 +22,6 @@ constexpr char16_t SWindowsVersionLine[] = u"%s %d.%d (Build %d) %s";
 
 // ---- Administrators
 
-void FreeSidOf(PSID sid) noexcept { ::FreeSid(sid); }
-using UniqueSid = UniqueHandle<PSID, FreeSidOf>;
-
 // A token of the user for query: the thread's when it impersonates, else the process's.
 UniqueKernelHandle OpenUserToken() {
     HANDLE token = nullptr;
@@ -132,11 +129,10 @@ bool IsAdministrator() {
 
 bool GroupsContainAdministrators(const TOKEN_GROUPS& groups) {
     SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-    PSID sid = nullptr;
+    UniqueSid administrators;
     if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
-                                    0, 0, 0, 0, &sid))
+                                    0, 0, 0, 0, administrators.Put()))
         return false;
-    const UniqueSid administrators(sid);
     // The entries follow the count; the declared array of one is only their start.
     const SID_AND_ATTRIBUTES* entries = groups.Groups;
     for (DWORD i = 0; i < groups.GroupCount; ++i) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "DeviceContexts.h"
 #include "VynSysUtilsPaths.h"
 #include "VynWindows.h"
 
@@ -92,12 +93,11 @@ void PopScreenCursor() {
 }
 
 void SetFlashCaption(TVynForm& form, const WideString& message) {
-    HWND window = form.Handle();
-    HDC dc = ::GetWindowDC(window);
-    if (dc != nullptr) {
+    WindowDC dc = WindowDC::OfWindow(form.Handle());
+    if (dc) {
         SIZE extent{0, 0};
-        VynGetTextExtentPoint32W(dc, message.c_str(), static_cast<int>(message.size()), &extent);
-        ::ReleaseDC(window, dc);
+        VynGetTextExtentPoint32W(dc.get(), message.c_str(), static_cast<int>(message.size()), &extent);
+        dc.reset();
         form.SetWidth(std::max<int32_t>(form.Width(), extent.cx));
     }
     form.SetCaption(message);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "DeviceContexts.h"
 #include "FormLoader.h"
 #include "FormWriter.h"
 #include "FreeNotification.h"
@@ -92,11 +93,10 @@ int32_t FirstPanelWidthOf(const TStatusBar& bar) {
 }
 
 void DrawVerticalLine(HDC dc, COLORREF color, int x, int top, int bottom) {
-    UniqueGdiObject pen(::CreatePen(PS_SOLID, 1, color));
-    HGDIOBJ previous = ::SelectObject(dc, pen.get());
+    const UniquePen pen(::CreatePen(PS_SOLID, 1, color));
+    const SelectedObject selection(dc, pen.get());
     ::MoveToEx(dc, x, top, nullptr);
     ::LineTo(dc, x, bottom);
-    ::SelectObject(dc, previous);
 }
 
 void StartVynLXForms() {
@@ -594,15 +594,10 @@ void TVynFormLX::PaintDockSeparators() {
     TStatusBar* bar = hookedStatusBar_;
     if (bar == nullptr || !bar->HandleAllocated() || dockedChildStatusBar_ == nullptr)
         return;
-    HWND window = bar->HandleIfAllocated();
-    HDC dc = ::GetDC(window);
-    if (dc == nullptr)
+    const WindowDC lent = WindowDC::OfClient(bar->HandleIfAllocated());
+    if (!lent)
         return;
-    struct ReleaseDc {
-        HWND window;
-        HDC dc;
-        ~ReleaseDc() { ::ReleaseDC(window, dc); }
-    } release{window, dc};
+    const HDC dc = lent.get();
     const int left = dockedChildStatusBar_->Left();
     const int right = left + dockedChildStatusBar_->Width();
     const int bottom = bar->Height();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "DeviceContexts.h"
 #include "Format.h"
 #include "VynClasses.h"
 #include "VynWindows.h"
@@ -305,12 +306,10 @@ void TVynHintWindow::ActivateHintWide(const RECT& rect, const WideString& hint) 
 
 RECT TVynHintWindow::CalcHintRectWide(int32_t maxWidth, const WideString& hint) {
     RECT rect{0, 0, std::max(maxWidth, 1), 0};
-    HDC dc = ::GetDC(nullptr);
-    if (dc != nullptr) {
-        HGDIOBJ previous = ::SelectObject(dc, Font().Handle());
-        VynDrawTextW(dc, hint.c_str(), -1, &rect, HintTextFormat | DT_CALCRECT);
-        ::SelectObject(dc, previous);
-        ::ReleaseDC(nullptr, dc);
+    const WindowDC screen = WindowDC::OfClient(nullptr);
+    if (screen) {
+        const SelectedObject font(screen.get(), Font().Handle());
+        VynDrawTextW(screen.get(), hint.c_str(), -1, &rect, HintTextFormat | DT_CALCRECT);
     }
     rect.right += 2 * HintMargin + 4;
     rect.bottom += 2 * HintMargin + 2;

@@ -90,9 +90,6 @@ bool Contains(MsgDlgButtons set, unsigned button) {
 constexpr UINT ClassicNonClientMetricsSize = 340;
 static_assert(sizeof(NONCLIENTMETRICSA) >= ClassicNonClientMetricsSize);
 
-inline void FreeGlobalMemory(HGLOBAL memory) noexcept { ::GlobalFree(memory); }
-using UniqueGlobalMemory = UniqueHandle<HGLOBAL, FreeGlobalMemory>;
-
 // The clipboard, open for one change.
 class TOpenClipboard {
 public:
@@ -110,14 +107,15 @@ void SetClipboardBytes(UINT format, const void* bytes, size_t size) {
     UniqueGlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, size));
     if (!memory)
         RaiseLastOSError();
-    void* target = ::GlobalLock(memory.get());
-    if (target == nullptr)
-        RaiseLastOSError();
-    std::copy_n(static_cast<const char*>(bytes), size, static_cast<char*>(target));
-    ::GlobalUnlock(memory.get());
+    {
+        const GlobalMemoryLock<char> target(memory.get());
+        if (!target)
+            RaiseLastOSError();
+        std::copy_n(static_cast<const char*>(bytes), size, target.get());
+    }
     if (::SetClipboardData(format, memory.get()) == nullptr)
         RaiseLastOSError();
-    memory.release();
+    static_cast<void>(memory.release()); // the clipboard owns it now
 }
 
 void CopyTextToClipboard(HWND owner, const WideString& text) {

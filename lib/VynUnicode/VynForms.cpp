@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "ActnList.h"
+#include "DeviceContexts.h"
 #include "Format.h"
 #include "HintWindow.h"
 #include "Menus.h"
@@ -132,12 +133,11 @@ bool ScreenHasFont(const WideString& face) {
     font.lfCharSet = DEFAULT_CHARSET;
     const size_t length = std::min(face.size(), static_cast<size_t>(LF_FACESIZE - 1));
     std::copy_n(face.data(), length, font.lfFaceName);
-    HDC dc = ::GetDC(nullptr);
-    if (dc == nullptr)
+    const WindowDC screen = WindowDC::OfClient(nullptr);
+    if (!screen)
         return false;
     bool found = false;
-    ::EnumFontFamiliesExW(dc, &font, &NoteFontFamily, reinterpret_cast<LPARAM>(&found), 0);
-    ::ReleaseDC(nullptr, dc);
+    ::EnumFontFamiliesExW(screen.get(), &font, &NoteFontFamily, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "DeviceContexts.h"
 #include "ComCtrls.h"
 #include "ControlBars.h"
 #include "FormData.h"
@@ -51,17 +52,12 @@ protected:
     }
     // The colour the window paints its background in.
     COLORREF BackgroundOf(HWND window) {
-        HDC screen = ::GetDC(nullptr);
-        HDC memory = ::CreateCompatibleDC(screen);
-        HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 8, 8);
-        HGDIOBJ old = ::SelectObject(memory, bitmap);
-        ::SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0);
-        const COLORREF color = ::GetPixel(memory, 2, 2);
-        ::SelectObject(memory, old);
-        ::DeleteObject(bitmap);
-        ::DeleteDC(memory);
-        ::ReleaseDC(nullptr, screen);
-        return color;
+        const WindowDC screen = WindowDC::OfClient(nullptr);
+        const UniqueMemoryDC memory(::CreateCompatibleDC(screen.get()));
+        const UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), 8, 8));
+        const SelectedObject selection(memory.get(), bitmap.get());
+        ::SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory.get()), 0);
+        return ::GetPixel(memory.get(), 2, 2);
     }
 
     std::unique_ptr<TUnitStartup> units_;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "Application.h"
+#include "DeviceContexts.h"
 #include "ExtCtrls.h"
 #include "FormData.h"
 #include "FormLoader.h"
@@ -55,35 +56,22 @@ protected:
 
 // The height of one line of text in a font.
 int LineHeight(TFont& font) {
-    HDC screen = ::GetDC(nullptr);
-    HGDIOBJ previous = ::SelectObject(screen, font.Handle());
+    const WindowDC screen = WindowDC::OfClient(nullptr);
+    const SelectedObject selection(screen.get(), font.Handle());
     TEXTMETRICA metrics{};
-    ::GetTextMetricsA(screen, &metrics);
-    ::SelectObject(screen, previous);
-    ::ReleaseDC(nullptr, screen);
+    ::GetTextMetricsA(screen.get(), &metrics);
     return metrics.tmHeight;
 }
 
 // A white 32-bit bitmap to paint into, with its pixels readable.
 class TPaintTarget {
 public:
-    TPaintTarget(int width, int height) : width_(width), height_(height) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc_ = ::CreateCompatibleDC(nullptr);
-        bitmap_.reset(::CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0));
-        previous_ = ::SelectObject(dc_, bitmap_.get());
+    TPaintTarget(int width, int height)
+        : width_(width), height_(height), dc_(::CreateCompatibleDC(nullptr)), bitmap_(NewBitmap(dc_.get())),
+          selection_(dc_.get(), bitmap_.get()) {
         std::fill(bits_, bits_ + width * height, 0x00FFFFFFu);
     }
-    ~TPaintTarget() {
-        ::SelectObject(dc_, previous_);
-        ::DeleteDC(dc_);
-    }
-    HDC dc() const { return dc_; }
+    HDC dc() const { return dc_.get(); }
     COLORREF Pixel(int x, int y) const {
         const uint32_t value = bits_[y * width_ + x];
         return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
@@ -98,11 +86,21 @@ public:
     int CountAll(COLORREF color) const { return Count(color, RECT{0, 0, width_, height_}); }
 
 private:
+    HBITMAP NewBitmap(HDC dc) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width_;
+        info.bmiHeader.biHeight = -height_;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        return ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+    }
+
     int width_, height_;
-    HDC dc_ = nullptr;
-    UniqueGdiObject bitmap_;
-    HGDIOBJ previous_ = nullptr;
     uint32_t* bits_ = nullptr;
+    UniqueMemoryDC dc_;
+    UniqueBitmap bitmap_;
+    SelectedObject selection_;
 };
 
 TEST_F(StdCtrls, AnAutoSizedLabelFollowsItsTextFontAndAlignment) {

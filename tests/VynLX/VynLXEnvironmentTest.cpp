@@ -42,14 +42,11 @@ std::string PathName(const ::testing::TestParamInfo<bool>& info) {
 
 // ---- Administrators
 
-void FreeSidOf(PSID sid) noexcept { ::FreeSid(sid); }
-using UniqueSid = UniqueHandle<PSID, FreeSidOf>;
-
 UniqueSid AdministratorsSid() {
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-    PSID sid = nullptr;
-    ::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &sid);
-    return UniqueSid(sid);
+    UniqueSid sid;
+    ::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, sid.Put());
+    return sid;
 }
 
 // A group list laid out as the system lays one out: the count, the entries, then their SIDs.

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "Application.h"
+#include "DeviceContexts.h"
 #include "Screen.h"
 #include "VynForms.h"
 #include "VynLXFlashMsg.h"
@@ -64,11 +65,9 @@ TEST_F(FlashMessages, AShortMessageKeepsTheDesignedWidthAndALongOneWidensTheNoti
         u"Name\\Translations\\MainProgram.lng) \u4E2D\u6587";
     auto longNotice = ShowFlashMessage(longMessage);
     HWND window = longNotice->Handle();
-    HDC dc = ::GetWindowDC(window);
     SIZE extent{};
-    ::GetTextExtentPoint32W(dc, reinterpret_cast<const WCHAR*>(longMessage.c_str()), static_cast<int>(longMessage.size()),
-                            &extent);
-    ::ReleaseDC(window, dc);
+    ::GetTextExtentPoint32W(WindowDC::OfWindow(window).get(), reinterpret_cast<const WCHAR*>(longMessage.c_str()),
+                            static_cast<int>(longMessage.size()), &extent);
     ASSERT_GT(extent.cx, DesignedWidth(window));
     EXPECT_EQ(longNotice->Width(), extent.cx);
     RECT rect;

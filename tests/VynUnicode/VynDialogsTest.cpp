@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "DeviceContexts.h"
 #include "Handles.h"
 #include "VynDialogs.h"
 #include "VynSysUtils.h"
@@ -29,10 +30,8 @@ WideString ClipboardText() {
     if (!::OpenClipboard(nullptr))
         return u"<no clipboard>";
     if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* units = static_cast<const char16_t*>(::GlobalLock(data))) {
-            text = units;
-            ::GlobalUnlock(data);
-        }
+        if (const GlobalMemoryLock<const char16_t> units(data); units)
+            text = units.get();
     }
     ::CloseClipboard();
     return text;
@@ -41,11 +40,11 @@ WideString ClipboardText() {
 void SetClipboardText(const WideString& text) {
     ASSERT_TRUE(::OpenClipboard(nullptr));
     ::EmptyClipboard();
-    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(char16_t));
-    std::copy_n(text.c_str(), text.size() + 1, static_cast<char16_t*>(::GlobalLock(memory)));
-    ::GlobalUnlock(memory);
-    if (::SetClipboardData(CF_UNICODETEXT, memory) == nullptr)
-        ::GlobalFree(memory);
+    UniqueGlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(char16_t)));
+    if (const GlobalMemoryLock<char16_t> units(memory.get()); units)
+        std::copy_n(text.c_str(), text.size() + 1, units.get());
+    if (::SetClipboardData(CF_UNICODETEXT, memory.get()) != nullptr)
+        static_cast<void>(memory.release()); // the clipboard owns it now
     ::CloseClipboard();
 }
 
@@ -89,16 +88,16 @@ int CaptionColouredPercent(HWND window) {
     const int width = client.right - ::GetSystemMetrics(SM_CXSIZE) - 4;
     if (y < outer.top || width <= 0)
         return 0;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
+    const WindowDC screen = WindowDC::OfClient(nullptr);
+    const UniqueMemoryDC memory(::CreateCompatibleDC(screen.get()));
     BITMAPINFO info{};
     info.bmiHeader = {sizeof info.bmiHeader, width, -1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    UniqueGdiObject row(::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const UniqueBitmap row(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     int coloured = 0;
-    if (row && memory != nullptr) {
-        HGDIOBJ previous = ::SelectObject(memory, row.get());
-        if (::BitBlt(memory, 0, 0, width, 1, screen, left, y, SRCCOPY)) {
+    if (row && memory) {
+        const SelectedObject selection(memory.get(), row.get());
+        if (::BitBlt(memory.get(), 0, 0, width, 1, screen.get(), left, y, SRCCOPY)) {
             ::GdiFlush();
             const auto* pixels = static_cast<const BYTE*>(bits);
             for (int x = 0; x < width; ++x) {
@@ -109,11 +108,7 @@ int CaptionColouredPercent(HWND window) {
                     ++coloured;
             }
         }
-        ::SelectObject(memory, previous);
     }
-    if (memory != nullptr)
-        ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
     return coloured * 100 / width;
 }
 

@@ -10,6 +10,7 @@
 
 #include "ActnList.h"
 #include "Application.h"
+#include "DeviceContexts.h"
 #include "Forms.h"
 #include "HintWindow.h"
 #include "Menus.h"
@@ -677,9 +678,8 @@ bool TahomaInstalled() {
     font.lfCharSet = DEFAULT_CHARSET;
     wcscpy(font.lfFaceName, L"Tahoma");
     bool found = false;
-    HDC dc = ::GetDC(nullptr);
-    ::EnumFontFamiliesExW(dc, &font, &NoteFont, reinterpret_cast<LPARAM>(&found), 0);
-    ::ReleaseDC(nullptr, dc);
+    const WindowDC screen = WindowDC::OfClient(nullptr);
+    ::EnumFontFamiliesExW(screen.get(), &font, &NoteFont, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "Handles.h"
 #include "VynClasses.h"
 #include "VynSysUtils.h"
 #include "VynSystem.h"
@@ -331,11 +332,10 @@ TEST_P(BothPaths, ShellCopiesListsOfFilesAndDrawsAndCountsDiskSpace) {
     EXPECT_TRUE(VynGetDiskFreeSpaceW(u"C:\\", &sectors, &bytes, &freeClusters, &clusters));
     EXPECT_GT(bytes, 0u);
 
-    HDC dc = ::CreateCompatibleDC(nullptr);
+    const UniqueMemoryDC dc(::CreateCompatibleDC(nullptr));
     RECT rect{0, 0, 1000, 0};
-    EXPECT_GT(VynDrawTextW(dc, u"Wide text\u0416", 4, &rect, DT_CALCRECT | DT_SINGLELINE), 0);
+    EXPECT_GT(VynDrawTextW(dc.get(), u"Wide text\u0416", 4, &rect, DT_CALCRECT | DT_SINGLELINE), 0);
     EXPECT_GT(rect.right, 0);
-    ::DeleteDC(dc);
 }
 
 TEST_P(BothPaths, WindowTextsLibrariesAndShellPaths) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <vector>
 
+#include "DeviceContexts.h"
 #include "Handles.h"
 
 namespace {
@@ -75,10 +76,10 @@ bool SaveWindowScreenshot(HWND window, const std::wstring& pngPath) {
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0)
         return false;
-    HDC screen = ::GetDC(nullptr);
-    if (screen == nullptr)
+    const WindowDC screen = WindowDC::OfClient(nullptr);
+    if (!screen)
         return false;
-    HDC memory = ::CreateCompatibleDC(screen);
+    const UniqueMemoryDC memory(::CreateCompatibleDC(screen.get()));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -86,12 +87,12 @@ bool SaveWindowScreenshot(HWND window, const std::wstring& pngPath) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    UniqueGdiObject bitmap(::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const UniqueBitmap bitmap(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     bool captured = false;
-    if (bitmap && memory != nullptr) {
-        HGDIOBJ previous = ::SelectObject(memory, bitmap.get());
-        captured = ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != FALSE;
-        ::SelectObject(memory, previous);
+    if (bitmap && memory) {
+        const SelectedObject selection(memory.get(), bitmap.get());
+        captured =
+            ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY) != FALSE;
     }
     std::vector<uint8_t> raw;
     if (captured) {
@@ -108,9 +109,6 @@ bool SaveWindowScreenshot(HWND window, const std::wstring& pngPath) {
             }
         }
     }
-    if (memory != nullptr)
-        ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
     if (!captured)
         return false;
 

@@ -1,6 +1,7 @@
 #include "WineTestSupport.h"
 
 #include "Exceptions.h"
+#include "Handles.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -240,10 +241,8 @@ std::wstring ClipboardText() {
     for (int attempt = 0; attempt < 20 && !::OpenClipboard(nullptr); ++attempt)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* chars = static_cast<const wchar_t*>(::GlobalLock(data))) {
-            text = chars;
-            ::GlobalUnlock(data);
-        }
+        if (const GlobalMemoryLock<const wchar_t> chars(data); chars)
+            text = chars.get();
     }
     ::CloseClipboard();
     return text;
