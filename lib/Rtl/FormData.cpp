@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "ByteReader.h"
 #include "Exceptions.h"
 
 namespace {
@@ -897,69 +898,41 @@ AnsiString FormatCurrency(int64_t amountTimes10000) {
 
 class FormStreamReader {
 public:
-    FormStreamReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    FormStreamReader(const uint8_t* data, size_t size) : reader_(data, size) {}
 
     TFormObject ReadRoot() {
-        static constexpr uint8_t kSignature[4] = {'T', 'P', 'F', '0'};
-        for (uint8_t expected : kSignature) {
-            if (ReadByte() != expected)
-                Invalid();
+        try {
+            static constexpr uint8_t kSignature[4] = {'T', 'P', 'F', '0'};
+            for (uint8_t expected : kSignature) {
+                if (reader_.ReadU8() != expected)
+                    Invalid();
+            }
+            return ReadObject();
+        } catch (EByteReadError& e) {
+            // Callers and stored expectations know this one text; the offset stays on the object.
+            e.SetMessage("Stream read error");
+            throw;
         }
-        return ReadObject();
     }
 
 private:
-    [[noreturn]] static void Truncated() { throw EReadError("Stream read error"); }
     [[noreturn]] static void Invalid() { throw EReadError("Invalid stream format"); }
 
-    void Need(size_t count) const {
-        if (count > size_ - pos_)
-            Truncated();
-    }
-
-    uint8_t PeekByte() const {
-        Need(1);
-        return data_[pos_];
-    }
-
-    uint8_t ReadByte() {
-        Need(1);
-        return data_[pos_++];
-    }
-
-    uint64_t ReadLittleEndian(size_t byteCount) {
-        Need(byteCount);
-        uint64_t value = 0;
-        for (size_t i = byteCount; i-- > 0;)
-            value = (value << 8) | data_[pos_ + i];
-        pos_ += byteCount;
-        return value;
-    }
-
-    AnsiString ReadBytes(size_t count) {
-        Need(count);
-        AnsiString bytes(reinterpret_cast<const char*>(data_ + pos_), count);
-        pos_ += count;
-        return bytes;
-    }
-
-    AnsiString ReadShortString() { return ReadBytes(ReadByte()); }
-
     size_t ReadLength() {
-        const auto length = static_cast<int32_t>(static_cast<uint32_t>(ReadLittleEndian(4)));
+        const int32_t length = reader_.ReadI32();
         if (length < 0)
             Invalid();
         return static_cast<size_t>(length);
     }
 
     int32_t ReadSmallInteger() {
-        switch (static_cast<TValueType>(ReadByte())) {
+        switch (static_cast<TValueType>(reader_.ReadU8())) {
         case TValueType::vaInt8:
-            return static_cast<int8_t>(ReadLittleEndian(1));
+            return reader_.ReadI8();
         case TValueType::vaInt16:
-            return static_cast<int16_t>(ReadLittleEndian(2));
+            return reader_.ReadI16();
         case TValueType::vaInt32:
-            return static_cast<int32_t>(ReadLittleEndian(4));
+            return reader_.ReadI32();
         default:
             Invalid();
         }
@@ -972,29 +945,29 @@ private:
     TFormObject ReadObject() {
         NestingGuard guard(depth_, TooDeep());
         TFormObject object;
-        const uint8_t first = PeekByte();
+        const uint8_t first = reader_.PeekU8();
         if ((first & 0xF0) == 0xF0) {
-            ++pos_;
+            reader_.Skip(1);
             object.Flags = first & 0x0F;
             if (!ValidObjectFlags(object.Flags))
                 Invalid();
             if ((object.Flags & ffChildPos) != 0)
                 object.ChildPos = ReadSmallInteger();
         }
-        object.ClassName = ReadShortString();
+        object.ClassName = reader_.ReadShortString();
         if (object.ClassName.empty())
             Invalid();
-        object.Name = ReadShortString();
+        object.Name = reader_.ReadShortString();
         ReadProperties(object.Properties);
-        while (PeekByte() != 0)
+        while (reader_.PeekU8() != 0)
             object.Children.push_back(ReadObject());
-        ++pos_;
+        reader_.Skip(1);
         return object;
     }
 
     void ReadProperties(std::vector<TFormProperty>& properties) {
         for (;;) {
-            AnsiString name = ReadShortString();
+            AnsiString name = reader_.ReadShortString();
             if (name.empty())
                 return;
             TFormValue value = ReadValue();
@@ -1003,7 +976,7 @@ private:
     }
 
     TFormValue ReadValue() {
-        const uint8_t typeByte = ReadByte();
+        const uint8_t typeByte = reader_.ReadU8();
         if (typeByte == 0 || typeByte > static_cast<uint8_t>(TValueType::vaUTF8String))
             Invalid();
         TFormValue value;
@@ -1011,35 +984,33 @@ private:
         switch (value.Type) {
         case TValueType::vaList: {
             NestingGuard guard(depth_, TooDeep());
-            while (PeekByte() != 0)
+            while (reader_.PeekU8() != 0)
                 value.List.push_back(ReadValue());
-            ++pos_;
+            reader_.Skip(1);
             break;
         }
         case TValueType::vaInt8:
-            value.Integer = static_cast<int8_t>(ReadLittleEndian(1));
+            value.Integer = reader_.ReadI8();
             break;
         case TValueType::vaInt16:
-            value.Integer = static_cast<int16_t>(ReadLittleEndian(2));
+            value.Integer = reader_.ReadI16();
             break;
         case TValueType::vaInt32:
-            value.Integer = static_cast<int32_t>(ReadLittleEndian(4));
+            value.Integer = reader_.ReadI32();
             break;
         case TValueType::vaInt64:
         case TValueType::vaCurrency:
-            value.Integer = static_cast<int64_t>(ReadLittleEndian(8));
+            value.Integer = reader_.ReadI64();
             break;
         case TValueType::vaExtended: {
-            Need(value.Extended.size());
-            std::memcpy(value.Extended.data(), data_ + pos_, value.Extended.size());
-            pos_ += value.Extended.size();
+            reader_.ReadInto(value.Extended.data(), value.Extended.size());
             BinaryFloat decoded;
             if (!DecodeExtended(value.Extended, decoded))
                 Invalid();
             break;
         }
         case TValueType::vaSingle: {
-            const auto bits = static_cast<uint32_t>(ReadLittleEndian(4));
+            const uint32_t bits = reader_.ReadU32();
             float number = 0;
             std::memcpy(&number, &bits, sizeof number);
             if (!std::isfinite(number))
@@ -1048,7 +1019,7 @@ private:
             break;
         }
         case TValueType::vaDate: {
-            const uint64_t bits = ReadLittleEndian(8);
+            const uint64_t bits = reader_.ReadU64();
             double number = 0;
             std::memcpy(&number, &bits, sizeof number);
             if (!std::isfinite(number))
@@ -1058,29 +1029,22 @@ private:
         }
         case TValueType::vaString:
         case TValueType::vaIdent:
-            value.Text = ReadShortString();
+            value.Text = reader_.ReadShortString();
             break;
         case TValueType::vaBinary:
         case TValueType::vaLString:
-            value.Text = ReadBytes(ReadLength());
+            value.Text = reader_.ReadString(ReadLength());
             break;
-        case TValueType::vaWString: {
-            const size_t units = ReadLength();
-            // Divided, not multiplied: twice a length near 2^31 wraps a 32-bit size_t.
-            if (units > (size_ - pos_) / 2)
-                Truncated();
-            value.Wide.resize(units);
-            for (char16_t& unit : value.Wide)
-                unit = static_cast<char16_t>(ReadLittleEndian(2));
+        case TValueType::vaWString:
+            value.Wide = reader_.ReadWideString(ReadLength());
             break;
-        }
         case TValueType::vaUTF8String:
-            if (!Utf8ToUtf16(ReadBytes(ReadLength()), value.Wide))
+            if (!Utf8ToUtf16(reader_.ReadString(ReadLength()), value.Wide))
                 Invalid();
             break;
         case TValueType::vaSet:
             for (;;) {
-                AnsiString item = ReadShortString();
+                AnsiString item = reader_.ReadShortString();
                 if (item.empty())
                     break;
                 value.SetItems.push_back(std::move(item));
@@ -1102,27 +1066,25 @@ private:
 
     void ReadCollection(std::vector<TFormCollectionItem>& items) {
         for (;;) {
-            auto marker = static_cast<TValueType>(PeekByte());
+            auto marker = static_cast<TValueType>(reader_.PeekU8());
             if (marker == TValueType::vaNull) {
-                ++pos_;
+                reader_.Skip(1);
                 return;
             }
             TFormCollectionItem item;
             if (marker == TValueType::vaInt8 || marker == TValueType::vaInt16 || marker == TValueType::vaInt32) {
                 item.Order = ReadSmallInteger();
-                marker = static_cast<TValueType>(PeekByte());
+                marker = static_cast<TValueType>(reader_.PeekU8());
             }
             if (marker != TValueType::vaList)
                 Invalid();
-            ++pos_;
+            reader_.Skip(1);
             ReadProperties(item.Properties);
             items.push_back(std::move(item));
         }
     }
 
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
+    ByteReader reader_;
     int depth_ = 0;
 };
 
