@@ -10,7 +10,7 @@ HOST := $(abspath $(BUILD))/host
 
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFERRULE_HOST_DIR=$(HOST)
 
-.PHONY: all deps build test run clean
+.PHONY: all deps build test run clean sanitize
 
 all: build
 
@@ -28,6 +28,17 @@ test: build
 
 run: build
 	tools/with-display.sh tools/run-product.sh $(I686) $(X86_64)
+
+# The platform-free tests under AddressSanitizer and UndefinedBehaviorSanitizer, in a host tree of
+# their own so the instrumented objects never reach the tools the cross builds run.
+SANITIZE := $(BUILD)/sanitize
+SANITIZE_FLAGS := -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all
+
+sanitize: deps
+	cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)"
+	cmake --build $(SANITIZE) -j$(JOBS) --target PortableTests
+	$(SANITIZE)/tests/PortableTests
 
 clean:
 	rm -rf $(BUILD)

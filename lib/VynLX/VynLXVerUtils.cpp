@@ -1,34 +1,37 @@
 #include "VynLXVerUtils.h"
 
-#include <cstring>
+#include <algorithm>
+#include <cstdint>
+#include <optional>
 
+#include "ByteReader.h"
 #include "VynFormatStrUtils.h"
 #include "VynLXUtils.h"
 #include "VynWindows.h"
 
 namespace {
 
-// A value of the block, checked to lie inside it. The ANSI path of the wrapper hands string values
-// back as wide text of its own, outside the block; those are whole by construction.
-struct TVersionValue {
-    const uint8_t* Data = nullptr;
-    size_t Bytes = 0;
-};
-
-bool QueryValue(const TVersionInfoBlock& block, const WideString& subBlock, size_t unitSize, TVersionValue& found) {
+// A value of the block as a reader over its bytes alone. A value inside the block is cut to the
+// block's end. The ANSI path of the wrapper hands string values back as wide text of its own,
+// outside the block; those are whole by construction.
+std::optional<ByteReader> QueryValue(const TVersionInfoBlock& block, const WideString& subBlock,
+                                     size_t unitSize) {
     void* value = nullptr;
     UINT length = 0;
-    if (block.empty() || !VynVerQueryValueW(block.data(), subBlock.c_str(), &value, &length) || value == nullptr)
-        return false;
-    const auto* data = static_cast<const uint8_t*>(value);
-    const uint8_t* begin = block.data();
-    const uint8_t* end = begin + block.size();
-    size_t bytes = static_cast<size_t>(length) * unitSize;
-    const bool insideBlock = data >= begin && data < end;
-    if (insideBlock && bytes > static_cast<size_t>(end - data))
-        bytes = static_cast<size_t>(end - data) / unitSize * unitSize;
-    found = TVersionValue{data, bytes};
-    return true;
+    if (block.empty() || !VynVerQueryValueW(block.data(), subBlock.c_str(), &value, &length) ||
+        value == nullptr)
+        return std::nullopt;
+    const uint64_t bytes = uint64_t{length} * unitSize;
+    // Compared as addresses: the value need not lie in the block's object at all.
+    const auto address = reinterpret_cast<uintptr_t>(value);
+    const auto begin = reinterpret_cast<uintptr_t>(block.data());
+    if (address >= begin && address - begin < block.size()) {
+        ByteReader inBlock(block.data(), block.size());
+        inBlock.Seek(address - begin);
+        const uint64_t whole = inBlock.Remaining() / unitSize * unitSize;
+        return ByteReader(inBlock.ReadSpan(std::min(bytes, whole)));
+    }
+    return ByteReader(static_cast<const uint8_t*>(value), static_cast<size_t>(bytes));
 }
 
 } // namespace
@@ -47,11 +50,13 @@ TVersionInfoBlock GetFileVersionInfoBlock(const WideString& path) {
 
 uint32_t GetFileTranslation(const WideString& path) {
     const TVersionInfoBlock block = GetFileVersionInfoBlock(path);
-    TVersionValue value;
-    if (!QueryValue(block, u"\\VarFileInfo\\Translation", 1, value) || value.Bytes <= 3)
+    std::optional<ByteReader> value = QueryValue(block, u"\\VarFileInfo\\Translation", 1);
+    // The table holds (language, code page) pairs of 16-bit words; only the first counts.
+    if (!value || value->Remaining() < 2 * sizeof(uint16_t))
         return 0;
-    const auto byte = [&](size_t i) { return static_cast<uint32_t>(value.Data[i]); };
-    return byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
+    const uint16_t language = value->ReadU16();
+    const uint16_t codePage = value->ReadU16();
+    return language | static_cast<uint32_t>(codePage) << 16;
 }
 
 WideString GetFileVersionString(const WideString& name, const WideString& path, uint16_t language,
@@ -64,12 +69,12 @@ WideString GetFileVersionString(const WideString& name, const WideString& path, 
         language = static_cast<uint16_t>(translation & 0xFFFF);
         codePage = static_cast<uint16_t>(translation >> 16);
     }
-    const WideString subBlock = FormatWide(u"%s\\%.4x%.4x\\%s", {u"\\StringFileInfo", language, codePage, name});
-    TVersionValue value;
-    if (!QueryValue(block, subBlock, sizeof(char16_t), value))
+    const WideString subBlock =
+        FormatWide(u"%s\\%.4x%.4x\\%s", {u"\\StringFileInfo", language, codePage, name});
+    std::optional<ByteReader> value = QueryValue(block, subBlock, sizeof(char16_t));
+    if (!value)
         return WideString();
-    WideString text(value.Bytes / sizeof(char16_t), u'\0');
-    std::memcpy(text.data(), value.Data, text.size() * sizeof(char16_t));
+    WideString text = value->ReadWideString(value->Remaining() / sizeof(char16_t));
     const size_t end = text.find(u'\0');
     if (end != WideString::npos)
         text.resize(end);
@@ -79,10 +84,10 @@ WideString GetFileVersionString(const WideString& name, const WideString& path, 
 VS_FIXEDFILEINFO GetFixedFileInfo(const WideString& path) {
     VS_FIXEDFILEINFO info{};
     const TVersionInfoBlock block = GetFileVersionInfoBlock(path);
-    TVersionValue value;
+    std::optional<ByteReader> value = QueryValue(block, u"\\", 1);
     // A resource without the fixed record answers the root query with a shorter value (or none).
-    if (QueryValue(block, u"\\", 1, value) && value.Bytes >= sizeof(info))
-        std::memcpy(&info, value.Data, sizeof(info));
+    if (value && value->Remaining() >= sizeof(info))
+        value->ReadInto(&info, sizeof(info));
     return info;
 }
 
@@ -95,14 +100,19 @@ WideString ComponentVersionToStr(int style, TComponentVersion version) {
     const auto field = [version](int shift) { return static_cast<int>((version >> shift) & 0xFFFF); };
     const int major = field(48), minor = field(32), release = field(16), build = field(0);
     switch (style) {
-    case 1: return FormatWide(u"%d.%d.%d", {major, minor, release});
-    case 2: return FormatWide(u"%d.%d r%d", {major, minor, release});
-    case 3: return FormatWide(u"%d.%d", {major, minor});
-    default: return FormatWide(u"%d.%d.%d.%d", {major, minor, release, build});
+    case 1:
+        return FormatWide(u"%d.%d.%d", {major, minor, release});
+    case 2:
+        return FormatWide(u"%d.%d r%d", {major, minor, release});
+    case 3:
+        return FormatWide(u"%d.%d", {major, minor});
+    default:
+        return FormatWide(u"%d.%d.%d.%d", {major, minor, release, build});
     }
 }
 
 TComponentVersion MakeComponentVersion(uint32_t major, uint32_t minor, uint32_t release, uint32_t build) {
-    return static_cast<TComponentVersion>(major & 0xFFFF) << 48 | static_cast<TComponentVersion>(minor & 0xFFFF) << 32 |
+    return static_cast<TComponentVersion>(major & 0xFFFF) << 48 |
+           static_cast<TComponentVersion>(minor & 0xFFFF) << 32 |
            static_cast<TComponentVersion>(release & 0xFFFF) << 16 | (build & 0xFFFF);
 }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ByteReader.h"
 #include "Exceptions.h"
 
 namespace {
@@ -430,6 +431,22 @@ TEST(FormBinaryErrors, EveryTruncationIsAReadError) {
     }
     EXPECT_NO_THROW(ReadFormBinary(stream.data(), stream.size()));
     EXPECT_THROW(ReadFormBinary(nullptr, 0), EReadError);
+}
+
+TEST(FormBinaryErrors, AReadErrorKeepsTheOffsetWhereTheDataRanOut) {
+    const auto offsetOf = [](const Bytes& stream) -> uint64_t {
+        try {
+            ReadFormBinary(stream);
+        } catch (const EByteReadError& e) {
+            EXPECT_EQ(e.Message(), "Stream read error");
+            return e.Offset();
+        }
+        ADD_FAILURE() << "no byte read error";
+        return 0;
+    };
+    EXPECT_EQ(offsetOf(Str("TPF0")), 4u);
+    // A long string's length is read, then its bytes are missing: the offset is where they start.
+    EXPECT_EQ(offsetOf(StreamWithValue({0x0C, 0x05, 0x00, 0x00, 0x00, 'x'})), 16u);
 }
 
 TEST(FormBinaryErrors, MalformedHeadersAndValuesAreRejected) {

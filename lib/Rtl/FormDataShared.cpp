@@ -1,0 +1,147 @@
+#include "FormDataShared.h"
+
+#include <string>
+#include <string_view>
+
+namespace FormDataShared {
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameTextAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool IsDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsIdentStart(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+bool IsIdentChar(unsigned char c) {
+    return IsIdentStart(c) || IsDigit(c);
+}
+
+bool IsIdentifier(std::string_view s, bool allowDots) {
+    if (s.empty() || s.size() > 255)
+        return false;
+    bool segmentStart = true;
+    for (unsigned char c : s) {
+        if (c == '.') {
+            if (!allowDots || segmentStart)
+                return false;
+            segmentStart = true;
+            continue;
+        }
+        if (segmentStart ? !IsIdentStart(c) : !IsIdentChar(c))
+            return false;
+        segmentStart = false;
+    }
+    return !segmentStart;
+}
+
+bool DecodeUtf8(std::string_view text, size_t& pos, char32_t& codePoint) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    if (lead < 0x80) {
+        codePoint = lead;
+        ++pos;
+        return true;
+    }
+    size_t extra = 0;
+    char32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1;
+        codePoint = lead & 0x1Fu;
+        minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        codePoint = lead & 0x0Fu;
+        minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3;
+        codePoint = lead & 0x07u;
+        minimum = 0x10000;
+    } else {
+        return false;
+    }
+    if (extra > text.size() - pos - 1)
+        return false;
+    for (size_t i = 1; i <= extra; ++i) {
+        const auto next = static_cast<unsigned char>(text[pos + i]);
+        if ((next & 0xC0) != 0x80)
+            return false;
+        codePoint = (codePoint << 6) | (next & 0x3Fu);
+    }
+    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        return false;
+    pos += extra + 1;
+    return true;
+}
+
+void AppendUtf16(WideString& out, char32_t codePoint) {
+    if (codePoint < 0x10000) {
+        out += static_cast<char16_t>(codePoint);
+        return;
+    }
+    codePoint -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (codePoint >> 10));
+    out += static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
+}
+
+bool Utf8ToUtf16(std::string_view text, WideString& out) {
+    out.clear();
+    size_t pos = 0;
+    while (pos < text.size()) {
+        char32_t codePoint = 0;
+        if (!DecodeUtf8(text, pos, codePoint))
+            return false;
+        AppendUtf16(out, codePoint);
+    }
+    return true;
+}
+
+bool Utf16ToUtf8(const WideString& text, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t codePoint = text[i];
+        if (codePoint >= 0xDC00 && codePoint <= 0xDFFF)
+            return false;
+        if (codePoint >= 0xD800 && codePoint <= 0xDBFF) {
+            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
+                return false;
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (text[++i] - 0xDC00);
+        }
+        if (codePoint < 0x80) {
+            out += static_cast<char>(codePoint);
+        } else if (codePoint < 0x800) {
+            out += static_cast<char>(0xC0 | (codePoint >> 6));
+            out += static_cast<char>(0x80 | (codePoint & 0x3F));
+        } else if (codePoint < 0x10000) {
+            out += static_cast<char>(0xE0 | (codePoint >> 12));
+            out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (codePoint & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (codePoint >> 18));
+            out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (codePoint & 0x3F));
+        }
+    }
+    return true;
+}
+
+bool IsStringType(TValueType type) {
+    return type == TValueType::vaString || type == TValueType::vaLString || type == TValueType::vaWString ||
+           type == TValueType::vaUTF8String;
+}
+
+} // namespace FormDataShared
