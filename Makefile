@@ -23,13 +23,13 @@ build: deps
 	$(CONFIGURE) -B $(X86_64) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake
 	cmake --build $(X86_64) -j$(JOBS)
 
-test: build
+test: build sanitize
 	tools/with-display.sh tools/run-tests.sh $(I686) $(X86_64)
 
 run: build
 	tools/with-display.sh tools/run-product.sh $(I686) $(X86_64)
 
-# The platform-free tests under AddressSanitizer and UndefinedBehaviorSanitizer, in a host tree of
+# The platform-free tests under AddressSanitizer and UndefinedBehaviorSanitizer (part of `make test`), in a host tree of
 # their own so the instrumented objects never reach the tools the cross builds run.
 SANITIZE := $(BUILD)/sanitize
 SANITIZE_FLAGS := -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all

@@ -60,7 +60,7 @@ void InitCommonControlClasses(DWORD classes) {
         return;
     INITCOMMONCONTROLSEX init{sizeof init, classes};
     if (!::InitCommonControlsEx(&init))
-        RaiseLastOSError();
+        RaiseLastOSError("InitCommonControlsEx");
     initialised |= classes;
 }
 

@@ -31,8 +31,10 @@ void RegisterControlClass(const TCreateParams& params, WNDPROC procedure, WNDPRO
     WNDCLASSA windowClass{};
     systemProcedure = nullptr;
     if (!params.SystemClassName.empty()) {
-        if (!::GetClassInfoA(nullptr, params.SystemClassName.c_str(), &windowClass))
-            RaiseLastOSError();
+        if (!::GetClassInfoA(nullptr, params.SystemClassName.c_str(), &windowClass)) {
+            const DWORD error = ::GetLastError();
+            RaiseOSError(error, "GetClassInfoA", AnsiToWide(params.SystemClassName));
+        }
         systemProcedure = windowClass.lpfnWndProc;
     } else {
         windowClass.style = params.ClassStyle;
@@ -48,7 +50,7 @@ void RegisterControlClass(const TCreateParams& params, WNDPROC procedure, WNDPRO
     if (::RegisterClassA(&windowClass) == 0) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_CLASS_ALREADY_EXISTS)
-            RaiseOSError(error);
+            RaiseOSError(error, "RegisterClassA", AnsiToWide(params.WinClassName));
     }
     RegisteredClasses().insert(params.WinClassName);
 }
@@ -477,7 +479,7 @@ void TWinControl::CreateWindowHandle(const TCreateParams& params) {
     const DWORD error = ::GetLastError();
     SetCreatingControl(nullptr);
     if (window == nullptr)
-        RaiseOSError(error);
+        RaiseOSError(error, "CreateWindowExA", AnsiToWide(params.WinClassName));
     if (window_ != window)
         AttachWindow(window);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <string_view>
 
 #include "SysTypes.h"
 
@@ -16,8 +17,20 @@ public:
     void SetMessage(AnsiString message) { message_ = std::move(message); }
     const char* what() const noexcept override { return message_.c_str(); }
 
+    // What the failure concerns, kept beside the message for the error report: the call that
+    // failed ("LoadLibraryW") and its subject (a path, a registry key or value name). Empty where
+    // the raiser did not know them; the message never changes for them.
+    const AnsiString& FailingCall() const noexcept { return failingCall_; }
+    const WideString& Subject() const noexcept { return subject_; }
+    void SetFailure(std::string_view call, std::u16string_view subject) {
+        failingCall_.assign(call);
+        subject_.assign(subject);
+    }
+
 private:
     AnsiString message_;
+    AnsiString failingCall_;
+    WideString subject_;
 };
 
 #define RTL_DECLARE_EXCEPTION(Name, Base)  \

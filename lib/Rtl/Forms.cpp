@@ -351,7 +351,7 @@ void TCustomForm::CreateWindowHandle(const TCreateParams& params) {
     const DWORD error = ::GetLastError();
     SetCreatingControl(nullptr);
     if (window == nullptr)
-        RaiseOSError(error);
+        RaiseOSError(error, "CreateMDIWindowA", AnsiToWide(params.WinClassName));
     if (HandleIfAllocated() != window)
         AttachWindow(window);
     SetFormState(fsCreatedMDIChild, true);

@@ -28,5 +28,5 @@ int64_t THandleStream::Seek(int64_t offset, TSeekOrigin origin) {
 void THandleStream::SetSize(int64_t newSize) {
     Seek(newSize, TSeekOrigin::soBeginning);
     if (!::SetEndOfFile(handle_))
-        RaiseLastOSError();
+        RaiseLastOSError("SetEndOfFile");
 }

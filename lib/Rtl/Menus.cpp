@@ -132,7 +132,7 @@ HMENU TMenuItem::Handle() {
         const bool menuBar = parent_ == nullptr && menu_ != nullptr && menu_->IsMenuBar();
         HMENU menu = menuBar ? ::CreateMenu() : ::CreatePopupMenu();
         if (menu == nullptr)
-            RaiseLastOSError();
+            RaiseLastOSError(menuBar ? "CreateMenu" : "CreatePopupMenu");
         handle_.reset(menu);
         RebuildHandle();
     }
@@ -176,7 +176,7 @@ void TMenuItem::AppendTo(HMENU menu) {
         return;
     }
     if (!::AppendMenuA(menu, flags, EntryIdentifier(), caption_.c_str()))
-        RaiseLastOSError();
+        RaiseLastOSError("AppendMenuA");
 }
 
 void TMenuItem::RebuildHandle() {

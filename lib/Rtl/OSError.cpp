@@ -20,32 +20,42 @@ AnsiString SysErrorMessage(DWORD errorCode) {
     return message;
 }
 
-EOSError MakeOSError(DWORD errorCode) {
-    if (errorCode == 0)
-        return EOSError("A call to an OS function failed", 0);
-    return EOSError(Format("System Error.  Code: %d.\r\n%s",
-                           {static_cast<int32_t>(errorCode), SysErrorMessage(errorCode)}),
-                    errorCode);
+EOSError MakeOSError(DWORD errorCode, std::string_view call, std::u16string_view subject) {
+    EOSError error = errorCode == 0 ? EOSError("A call to an OS function failed", 0)
+                                    : EOSError(Format("System Error.  Code: %d.\r\n%s",
+                                                      {static_cast<int32_t>(errorCode), SysErrorMessage(errorCode)}),
+                                               errorCode);
+    error.SetFailure(call, subject);
+    return error;
 }
 
-void RaiseOSError(DWORD errorCode) { throw MakeOSError(errorCode); }
+void RaiseOSError(DWORD errorCode, std::string_view call, std::u16string_view subject) {
+    throw MakeOSError(errorCode, call, subject);
+}
 
-void RaiseLastOSError() { RaiseOSError(::GetLastError()); }
+void RaiseLastOSError(std::string_view call, std::u16string_view subject) {
+    const DWORD errorCode = ::GetLastError();
+    RaiseOSError(errorCode, call, subject);
+}
 
-EOleSysError MakeOleSysError(HRESULT result) {
+EOleSysError MakeOleSysError(HRESULT result, std::string_view call, std::u16string_view subject) {
     AnsiString message = SysErrorMessage(static_cast<DWORD>(result));
     if (message.empty()) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "%.8lx", static_cast<unsigned long>(static_cast<uint32_t>(result)));
         message = AnsiString("OLE error ") + hex;
     }
-    return EOleSysError(message, static_cast<int32_t>(result));
+    EOleSysError error(message, static_cast<int32_t>(result));
+    error.SetFailure(call, subject);
+    return error;
 }
 
-void RaiseOleSysError(HRESULT result) { throw MakeOleSysError(result); }
+void RaiseOleSysError(HRESULT result, std::string_view call, std::u16string_view subject) {
+    throw MakeOleSysError(result, call, subject);
+}
 
-HRESULT OleCheck(HRESULT result) {
+HRESULT OleCheck(HRESULT result, std::string_view call, std::u16string_view subject) {
     if (FAILED(result))
-        RaiseOleSysError(result);
+        RaiseOleSysError(result, call, subject);
     return result;
 }

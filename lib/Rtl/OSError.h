@@ -11,12 +11,16 @@
 AnsiString SysErrorMessage(DWORD errorCode);
 
 // EOSError "System Error.  Code: %d.\r\n%s", or "A call to an OS function failed" for code 0.
-EOSError MakeOSError(DWORD errorCode);
-[[noreturn]] void RaiseOSError(DWORD errorCode);
-[[noreturn]] void RaiseLastOSError();
+// `call` and `subject` (the failing call and the path, key or value it concerned) are kept on
+// the exception (FailingCall, Subject); the message does not show them.
+EOSError MakeOSError(DWORD errorCode, std::string_view call = {}, std::u16string_view subject = {});
+[[noreturn]] void RaiseOSError(DWORD errorCode, std::string_view call = {}, std::u16string_view subject = {});
+// Raises for the thread's last error. The arguments are views, so passing them calls nothing
+// that could change the last error before it is taken.
+[[noreturn]] void RaiseLastOSError(std::string_view call = {}, std::u16string_view subject = {});
 
-// EOleSysError with the system's text for the code, or "OLE error %.8x".
-EOleSysError MakeOleSysError(HRESULT result);
-[[noreturn]] void RaiseOleSysError(HRESULT result);
+// EOleSysError with the system's text for the code, or "OLE error %.8x"; call and subject as above.
+EOleSysError MakeOleSysError(HRESULT result, std::string_view call = {}, std::u16string_view subject = {});
+[[noreturn]] void RaiseOleSysError(HRESULT result, std::string_view call = {}, std::u16string_view subject = {});
 // Raises for a failing (negative) HRESULT; any other value is success and returned.
-HRESULT OleCheck(HRESULT result);
+HRESULT OleCheck(HRESULT result, std::string_view call = {}, std::u16string_view subject = {});

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Format.h"
+#include "TextConversion.h"
 
 TRegDataType RegDataTypeOf(DWORD type) {
     switch (type) {
@@ -41,6 +42,13 @@ HKEY TRegistry::BaseFor(const AnsiString& key, AnsiString& relative) const {
     return currentKey_.get();
 }
 
+void RaiseRegistryError(const char* message, const AnsiString& shownName, std::string_view call,
+                        std::u16string_view subject) {
+    ERegistryException error(Format(message, {shownName}));
+    error.SetFailure(call, subject);
+    throw error;
+}
+
 bool TRegistry::OpenKey(const AnsiString& key, bool canCreate) {
     AnsiString relative;
     const HKEY base = BaseFor(key, relative);
@@ -51,8 +59,11 @@ bool TRegistry::OpenKey(const AnsiString& key, bool canCreate) {
                                    &opened, nullptr);
     else
         result = ::RegOpenKeyExA(base, relative.c_str(), 0, access_, &opened);
-    if (result != ERROR_SUCCESS)
+    lastError_ = result;
+    if (result != ERROR_SUCCESS) {
+        ::SetLastError(static_cast<DWORD>(result));
         return false;
+    }
     // An empty path opens the base itself again, as a handle of its own.
     UniqueKey newKey(opened);
     if (IsPredefined(opened))
@@ -105,14 +116,14 @@ AnsiString TRegistry::ReadString(const AnsiString& name) const {
     if (!GetDataInfo(name, info))
         return AnsiString();
     if (info.RegData != TRegDataType::String && info.RegData != TRegDataType::ExpandString)
-        throw ERegistryException(Format(SInvalidRegType, {name}));
+        RaiseRegistryError(SInvalidRegType, name, "RegQueryValueExA", AnsiToWide(currentPath_ + "\\" + name));
     // Room for a terminator the stored value may lack, so that the text always ends.
     AnsiString buffer(info.DataSize + 1, '\0');
     DWORD size = info.DataSize;
     DWORD type = REG_NONE;
     if (::RegQueryValueExA(currentKey_.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
                            &size) != ERROR_SUCCESS)
-        throw ERegistryException(Format(SRegGetDataFailed, {name}));
+        RaiseRegistryError(SRegGetDataFailed, name, "RegQueryValueExA", AnsiToWide(currentPath_ + "\\" + name));
     buffer.resize(std::min<size_t>(size, info.DataSize));
     const size_t end = buffer.find('\0');
     if (end != AnsiString::npos)

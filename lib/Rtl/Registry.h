@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 #include "Exceptions.h"
 #include "Handles.h"
 #include "SysTypes.h"
@@ -13,6 +15,11 @@ RTL_DECLARE_EXCEPTION(ERegistryException, Exception)
 // The messages of failed string reads, formatted with the value's name.
 inline constexpr char SInvalidRegType[] = "Invalid data type for '%s'";
 inline constexpr char SRegGetDataFailed[] = "Failed to get data for '%s'";
+
+// Raises ERegistryException with `message` formatted with `shownName`, keeping the failing call
+// and the value it concerned (its key's path, a backslash and its name) as the exception's subject.
+[[noreturn]] void RaiseRegistryError(const char* message, const AnsiString& shownName, std::string_view call,
+                                     std::u16string_view subject);
 
 enum class TRegDataType { Unknown, String, ExpandString, Integer, Binary };
 
@@ -39,13 +46,16 @@ public:
     const AnsiString& CurrentPath() const { return currentPath_; }
 
     // Opens key below the root ("\" at the start) or below the current key, creating it when
-    // canCreate; the new key replaces the current one only on success.
+    // canCreate; the new key replaces the current one only on success. On failure the system's
+    // code is LastError() and the thread's last error.
     bool OpenKey(const AnsiString& key, bool canCreate);
     // Opens with KEY_READ whatever the access mask; never creates.
     bool OpenKeyReadOnly(const AnsiString& key);
     void CloseKey();
     // Whether the key can be opened for reading, without changing the current key.
     bool KeyExists(const AnsiString& key);
+    // The code of the last OpenKey: ERROR_SUCCESS, or why the key could not be opened.
+    LONG LastError() const { return lastError_; }
 
     bool ValueExists(const AnsiString& name) const;
     // False when the value does not exist (or no key is open).
@@ -66,6 +76,7 @@ private:
     REGSAM access_;
     UniqueKey currentKey_;
     AnsiString currentPath_;
+    LONG lastError_ = ERROR_SUCCESS;
 };
 
 // The data type of a raw registry type code.

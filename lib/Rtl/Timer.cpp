@@ -63,7 +63,7 @@ void TTimer::UpdateTimer() {
         HWND window = ::CreateWindowExW(0, TimerWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                         MainInstance(), nullptr);
         if (window == nullptr)
-            RaiseLastOSError();
+            RaiseLastOSError("CreateWindowExW", u"TTimerWindow");
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         window_.reset(window);
     }

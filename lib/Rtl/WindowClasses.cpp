@@ -18,6 +18,6 @@ void EnsureWindowClass(const WCHAR* className, WNDPROC procedure) {
     if (::RegisterClassExW(&windowClass) == 0) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_CLASS_ALREADY_EXISTS)
-            RaiseOSError(error);
+            RaiseOSError(error, "RegisterClassExW", reinterpret_cast<const char16_t*>(className));
     }
 }

@@ -102,7 +102,7 @@ void DrawVerticalLine(HDC dc, COLORREF color, int x, int top, int bottom) {
 void StartVynLXForms() {
     UniqueModule user32(VynLoadLibraryW(u"user32.dll"));
     if (!user32)
-        RaiseLastOSError();
+        RaiseLastOSError("LoadLibraryW", u"user32.dll");
     // Not every system has it; user32 stays loaded by the process, so the address stays valid.
     flashRoutines.FlashWindowEx = reinterpret_cast<BOOL(WINAPI*)(PFLASHWINFO)>(
         reinterpret_cast<void*>(::GetProcAddress(user32.get(), "FlashWindowEx")));

@@ -1,6 +1,5 @@
 #include "VynLXRegistry.h"
 
-#include "Format.h"
 #include "TextConversion.h"
 #include "VynSysUtils.h"
 #include "WinText.h"
@@ -15,14 +14,15 @@ WideString TVynRegistry::ReadStringWide(const WideString& name) const {
     DWORD size = 0;
     if (::RegQueryValueExW(key, WinText(name), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
         return WideString();
+    const auto subject = [&] { return AnsiToWide(CurrentPath()) + u"\\" + name; };
     if (type != REG_SZ && type != REG_EXPAND_SZ)
-        throw ERegistryException(Format(SInvalidRegType, {WideToAnsi(name)}));
+        RaiseRegistryError(SInvalidRegType, WideToAnsi(name), "RegQueryValueExW", subject());
     // Room for an odd last byte and for a terminator the stored text may lack.
     WideString text(size / 2 + 2, u'\0');
     DWORD read = size;
     if (::RegQueryValueExW(key, WinText(name), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &read) !=
         ERROR_SUCCESS)
-        throw ERegistryException(Format(SRegGetDataFailed, {WideToAnsi(name)}));
+        RaiseRegistryError(SRegGetDataFailed, WideToAnsi(name), "RegQueryValueExW", subject());
     const size_t end = text.find(u'\0');
     if (end != WideString::npos)
         text.resize(end);

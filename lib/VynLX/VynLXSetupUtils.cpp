@@ -62,13 +62,13 @@ WideString TemporaryNameBeside(const WideString& target) {
 void RegisterDll(const WideString& path) {
     UniqueModule library(VynLoadLibraryW(path.c_str()));
     if (!library)
-        RaiseLastOSError();
+        RaiseLastOSError("LoadLibraryW", path);
     auto registerServer =
         reinterpret_cast<TDllRegisterServer>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "DllRegisterServer")));
     if (registerServer == nullptr)
-        RaiseLastOSError();
+        RaiseLastOSError("GetProcAddress", path);
     try {
-        OleCheck(registerServer());
+        OleCheck(registerServer(), "DllRegisterServer", path);
     } catch (Exception& error) {
         const WideString paragraph = FormatWide(u"Error occurred while registering %s.", {path});
         error.SetMessage(WideToAnsi(paragraph + u"\r\n\r\n") + error.Message());

@@ -294,13 +294,13 @@ WideString ModulePathOf(HMODULE module) {
     for (;;) {
         const DWORD length = VynGetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0)
-            RaiseLastOSError();
+            RaiseLastOSError("GetModuleFileNameW");
         if (length < buffer.size()) {
             buffer.resize(length);
             return buffer.substr(0, buffer.find(u'\0'));
         }
         if (buffer.size() >= 0x8000)
-            RaiseOSError(ERROR_INSUFFICIENT_BUFFER);
+            RaiseOSError(ERROR_INSUFFICIENT_BUFFER, "GetModuleFileNameW");
         buffer.assign(buffer.size() * 2, u'\0');
     }
 }
@@ -389,10 +389,10 @@ void ClearReadOnly(const WideString& path) {
         return;
     const DWORD attributes = VynGetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        RaiseLastOSError();
+        RaiseLastOSError("GetFileAttributesW", path);
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
         !VynSetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}))
-        RaiseLastOSError();
+        RaiseLastOSError("SetFileAttributesW", path);
 }
 
 void DeleteFileForced(const WideString& path) {
@@ -400,7 +400,7 @@ void DeleteFileForced(const WideString& path) {
         return;
     ClearReadOnly(path);
     if (!VynDeleteFileW(path.c_str()))
-        RaiseLastOSError();
+        RaiseLastOSError("DeleteFileW", path);
 }
 
 void ShellDelete(const WideString& path, FILEOP_FLAGS flags) {

@@ -342,13 +342,13 @@ int CompareWideText(const WideString& a, const WideString& b, bool caseSensitive
     if (result == 0) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_CALL_NOT_IMPLEMENTED)
-            RaiseOSError(error);
+            RaiseOSError(error, "CompareStringW");
         const AnsiString ansiA = WideToAnsiCP(a, DefaultCodePage);
         const AnsiString ansiB = WideToAnsiCP(b, DefaultCodePage);
         result = ::CompareStringA(LOCALE_USER_DEFAULT, flags, ansiA.data(), static_cast<int>(ansiA.size()),
                                   ansiB.data(), static_cast<int>(ansiB.size()));
         if (result == 0)
-            RaiseLastOSError();
+            RaiseLastOSError("CompareStringA");
     }
     return result - 2;
 }

@@ -185,8 +185,10 @@ WNDPROC RegisterUnicodeClass(const TCreateParams& params, WNDPROC procedure) {
     WNDCLASSW windowClass{};
     WNDPROC systemProcedure = nullptr;
     if (!params.SystemClassName.empty()) {
-        if (!::GetClassInfoW(nullptr, WinText(AnsiToWide(params.SystemClassName)), &windowClass))
-            RaiseLastOSError();
+        if (!::GetClassInfoW(nullptr, WinText(AnsiToWide(params.SystemClassName)), &windowClass)) {
+            const DWORD error = ::GetLastError();
+            RaiseOSError(error, "GetClassInfoW", AnsiToWide(params.SystemClassName));
+        }
         systemProcedure = windowClass.lpfnWndProc;
     } else {
         windowClass.style = params.ClassStyle;
@@ -205,7 +207,7 @@ WNDPROC RegisterUnicodeClass(const TCreateParams& params, WNDPROC procedure) {
     windowClass.lpszClassName = WinText(className);
     windowClass.lpszMenuName = nullptr;
     if (::RegisterClassW(&windowClass) == 0)
-        RaiseLastOSError();
+        RaiseLastOSError("RegisterClassW", className);
     return systemProcedure;
 }
 

@@ -120,7 +120,7 @@ protected:
         const DWORD error = ::GetLastError();
         Base::SetCreatingControl(nullptr);
         if (window == nullptr)
-            RaiseOSError(error);
+            RaiseOSError(error, "CreateWindowExW", className);
         if (this->HandleIfAllocated() != window)
             this->AttachWindow(window);
         SubClassUnicodeControl(window);

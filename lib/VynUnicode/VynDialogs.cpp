@@ -95,7 +95,7 @@ class TOpenClipboard {
 public:
     explicit TOpenClipboard(HWND owner) {
         if (!::OpenClipboard(owner))
-            RaiseLastOSError();
+            RaiseLastOSError("OpenClipboard");
     }
     ~TOpenClipboard() { ::CloseClipboard(); }
     TOpenClipboard(const TOpenClipboard&) = delete;
@@ -106,22 +106,22 @@ public:
 void SetClipboardBytes(UINT format, const void* bytes, size_t size) {
     UniqueGlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, size));
     if (!memory)
-        RaiseLastOSError();
+        RaiseLastOSError("GlobalAlloc");
     {
         const GlobalMemoryLock<char> target(memory.get());
         if (!target)
-            RaiseLastOSError();
+            RaiseLastOSError("GlobalLock");
         std::copy_n(static_cast<const char*>(bytes), size, target.get());
     }
     if (::SetClipboardData(format, memory.get()) == nullptr)
-        RaiseLastOSError();
+        RaiseLastOSError("SetClipboardData");
     static_cast<void>(memory.release()); // the clipboard owns it now
 }
 
 void CopyTextToClipboard(HWND owner, const WideString& text) {
     TOpenClipboard clipboard(owner);
     if (!::EmptyClipboard())
-        RaiseLastOSError();
+        RaiseLastOSError("EmptyClipboard");
     SetClipboardBytes(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(char16_t));
     // The Windows 95 family does not make ANSI text from Unicode text for other programs.
     if (!VynPlatformIsNT) {

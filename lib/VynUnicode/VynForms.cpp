@@ -185,7 +185,7 @@ void InstallVynMessageHook() {
         return;
     messageHook = ::SetWindowsHookExW(WH_GETMESSAGE, &GetMessageHook, nullptr, ::GetCurrentThreadId());
     if (messageHook == nullptr)
-        RaiseLastOSError();
+        RaiseLastOSError("SetWindowsHookExW");
 }
 
 void RemoveVynMessageHook() {
@@ -197,7 +197,7 @@ void RemoveVynMessageHook() {
         const DWORD error = ::GetLastError();
         // A COM+ host may already have torn the thread's hooks down.
         if (!IsComPlusHost())
-            RaiseOSError(error);
+            RaiseOSError(error, "UnhookWindowsHookEx");
     }
 }
 
@@ -481,7 +481,7 @@ void TVynForm::CreateUnicodeMDIChild(const TCreateParams& params) {
     const DWORD error = ::GetLastError();
     SetCreatingControl(nullptr);
     if (window == nullptr)
-        RaiseOSError(error);
+        RaiseOSError(error, "CreateMDIWindowW", className);
     if (HandleIfAllocated() != window)
         AttachWindow(window);
     SubClassUnicodeControl(window);

@@ -50,8 +50,10 @@ void TVynMenuItem::AppendTo(HMENU menu) {
         TMenuItem::AppendTo(menu);
         return;
     }
-    if (!::AppendMenuW(menu, flags, EntryIdentifier(), WinText(Caption())))
-        RaiseLastOSError();
+    if (!::AppendMenuW(menu, flags, EntryIdentifier(), WinText(Caption()))) {
+        const DWORD error = ::GetLastError();
+        RaiseOSError(error, "AppendMenuW", Caption());
+    }
 }
 
 bool TVynMenuItem::RefreshEntry() {

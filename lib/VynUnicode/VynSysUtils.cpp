@@ -88,7 +88,7 @@ namespace {
 WORD CharType1(char16_t ch) {
     WORD type = 0;
     if (!VynGetStringTypeExW(::GetThreadLocale(), CT_CTYPE1, &ch, 1, &type))
-        RaiseLastOSError();
+        RaiseLastOSError("GetStringTypeExW");
     return type;
 }
 
@@ -321,7 +321,7 @@ WideString ModuleFileNameWide(HMODULE module) {
     char16_t buffer[MAX_PATH];
     const DWORD length = VynGetModuleFileNameW(module, buffer, MAX_PATH);
     if (length == 0)
-        RaiseLastOSError();
+        RaiseLastOSError("GetModuleFileNameW");
     return WideString(buffer, std::min<DWORD>(length, MAX_PATH));
 }
 

@@ -92,15 +92,15 @@ const TShellEntries& LoadedShellEntries() {
         return entries;
     UniqueModule library(::LoadLibraryW(L"shell32.dll"));
     if (!library)
-        RaiseLastOSError();
+        RaiseLastOSError("LoadLibraryW", u"shell32.dll");
     auto fileOperation = reinterpret_cast<TSHFileOperationW>(
         reinterpret_cast<void*>(::GetProcAddress(library.get(), "SHFileOperationW")));
     if (fileOperation == nullptr)
-        RaiseLastOSError();
+        RaiseLastOSError("GetProcAddress", u"SHFileOperationW");
     auto getPath = reinterpret_cast<TSHGetPathFromIDListW>(
         reinterpret_cast<void*>(::GetProcAddress(library.get(), "SHGetPathFromIDListW")));
     if (getPath == nullptr)
-        RaiseLastOSError();
+        RaiseLastOSError("GetProcAddress", u"SHGetPathFromIDListW");
     entries.FileOperation = fileOperation;
     entries.GetPathFromIDList = getPath;
     entries.Library = std::move(library);

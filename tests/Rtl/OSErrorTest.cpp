@@ -27,3 +27,43 @@ TEST(OSErrors, OleErrorsUseTheSystemTextOrTheCodeInLowercaseHex) {
     EXPECT_EQ(OleCheck(S_FALSE), S_FALSE);
     EXPECT_THROW(OleCheck(E_OUTOFMEMORY), EOleSysError);
 }
+
+TEST(OSErrors, TheFailingCallAndItsSubjectAreKeptBesideAnUnchangedMessage) {
+    const WideString path = u"C:\\no\\such\\\u4E2D.dll";
+    ::SetLastError(ERROR_MOD_NOT_FOUND);
+    try {
+        RaiseLastOSError("LoadLibraryW", path);
+        FAIL();
+    } catch (const EOSError& error) {
+        EXPECT_EQ(error.ErrorCode(), static_cast<uint32_t>(ERROR_MOD_NOT_FOUND));
+        EXPECT_EQ(error.Message(), MakeOSError(ERROR_MOD_NOT_FOUND).Message());
+        EXPECT_EQ(error.FailingCall(), "LoadLibraryW");
+        EXPECT_EQ(error.Subject(), path);
+    }
+    try {
+        OleCheck(E_ACCESSDENIED, "DllRegisterServer", path);
+        FAIL();
+    } catch (const EOleSysError& error) {
+        EXPECT_EQ(error.Message(), MakeOleSysError(E_ACCESSDENIED).Message());
+        EXPECT_EQ(error.FailingCall(), "DllRegisterServer");
+        EXPECT_EQ(error.Subject(), path);
+    }
+    const EOSError unnamed = MakeOSError(ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(unnamed.FailingCall().empty());
+    EXPECT_TRUE(unnamed.Subject().empty());
+}
+
+TEST(OSErrors, AmendingTheMessageKeepsTheSubject) {
+    try {
+        try {
+            RaiseOSError(ERROR_ACCESS_DENIED, "DeleteFileW", u"C:\\locked.dll");
+        } catch (Exception& error) {
+            error.SetMessage("Context.\r\n\r\n" + error.Message());
+            throw;
+        }
+    } catch (const EOSError& error) {
+        EXPECT_EQ(error.FailingCall(), "DeleteFileW");
+        EXPECT_EQ(error.Subject(), u"C:\\locked.dll");
+        EXPECT_EQ(error.Message().rfind("Context.", 0), 0u);
+    }
+}

@@ -53,6 +53,35 @@ TEST_F(WideValues, OtherTypesRaiseWithTheValuesName) {
     EXPECT_THROW(registry_.ReadStringWide(u"Number"), ERegistryException);
 }
 
+TEST_F(WideValues, AFailedReadKeepsTheCallAndTheValuesFullName) {
+    try {
+        registry_.ReadStringWide(u"Number");
+        FAIL();
+    } catch (const ERegistryException& error) {
+        EXPECT_EQ(error.FailingCall(), "RegQueryValueExW");
+        EXPECT_EQ(error.Subject(), u"Software\\FerruleTests\\Values\\Number");
+    }
+    VynPlatformIsNT = false;
+    try {
+        registry_.ReadStringWide(u"Bytes");
+        FAIL();
+    } catch (const ERegistryException& error) {
+        EXPECT_EQ(error.FailingCall(), "RegQueryValueExA");
+        EXPECT_EQ(error.Subject(), u"Software\\FerruleTests\\Values\\Bytes");
+    }
+}
+
+TEST(RegistryKeys, AKeyThatCannotBeOpenedKeepsTheSystemsCode) {
+    TRegistry registry(KEY_READ);
+    registry.SetRootKey(HKEY_CURRENT_USER);
+    ::SetLastError(0);
+    EXPECT_FALSE(registry.OpenKey("Software\\FerruleTests\\No such key", false));
+    EXPECT_EQ(registry.LastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(registry.OpenKey("Software", false));
+    EXPECT_EQ(registry.LastError(), ERROR_SUCCESS);
+}
+
 TEST_F(WideValues, TheAnsiPathReadsTheSameValuesAndRaisesTheSameWay) {
     VynPlatformIsNT = false;
     EXPECT_EQ(registry_.ReadStringWide(u""), u"default text");

@@ -40,6 +40,8 @@ TEST_F(Registration, AFailureHResultGetsTheRegisteringParagraphAndKeepsItsClass)
         EXPECT_EQ(error.ErrorCode(), static_cast<int32_t>(0x80004005L));
         EXPECT_EQ(error.Message(), "Error occurred while registering " + WideToAnsi(path) + ".\r\n\r\n" +
                                        SysErrorMessage(static_cast<DWORD>(0x80004005L)));
+        EXPECT_EQ(error.FailingCall(), "DllRegisterServer");
+        EXPECT_EQ(error.Subject(), path);
     }
     EXPECT_FALSE(IsLoaded(STANDIN_FAILING_PATH));
 }
@@ -65,6 +67,9 @@ TEST_F(Registration, LoadAndExportFailuresArePlainSystemErrors) {
         FAIL();
     } catch (const EOSError& error) {
         EXPECT_NE(error.ErrorCode(), 0u);
+        EXPECT_EQ(error.Message(), MakeOSError(error.ErrorCode()).Message()) << "the message shown is as before";
+        EXPECT_EQ(error.FailingCall(), "LoadLibraryW");
+        EXPECT_EQ(error.Subject(), u"C:\\no\\such\\library.dll");
     }
 }
 
