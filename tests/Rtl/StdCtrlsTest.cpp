@@ -9,6 +9,7 @@
 #include "ExtCtrls.h"
 #include "FormData.h"
 #include "FormLoader.h"
+#include "Screenshot.h"
 #include "StdCtrls.h"
 
 namespace {
@@ -67,8 +68,8 @@ int LineHeight(TFont& font) {
 class TPaintTarget {
 public:
     TPaintTarget(int width, int height)
-        : width_(width), height_(height), dc_(::CreateCompatibleDC(nullptr)), bitmap_(NewBitmap(dc_.get())),
-          selection_(dc_.get(), bitmap_.get()) {
+        : width_(width), height_(height), dc_(::CreateCompatibleDC(nullptr)),
+          bitmap_(NewPixelBitmap(dc_.get(), width, height, bits_)), selection_(dc_.get(), bitmap_.get()) {
         std::fill(bits_, bits_ + width * height, 0x00FFFFFFu);
     }
     HDC dc() const { return dc_.get(); }
@@ -86,16 +87,6 @@ public:
     int CountAll(COLORREF color) const { return Count(color, RECT{0, 0, width_, height_}); }
 
 private:
-    HBITMAP NewBitmap(HDC dc) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        return ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-    }
-
     int width_, height_;
     uint32_t* bits_ = nullptr;
     UniqueMemoryDC dc_;

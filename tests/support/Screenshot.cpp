@@ -69,6 +69,19 @@ std::vector<uint8_t> StoredZlib(const std::vector<uint8_t>& raw) {
 
 } // namespace
 
+UniqueBitmap NewPixelBitmap(HDC dc, int width, int height, uint32_t*& bits) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* pixels = nullptr;
+    UniqueBitmap bitmap(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    bits = static_cast<uint32_t*>(pixels);
+    return bitmap;
+}
+
 bool SaveWindowScreenshot(HWND window, const std::wstring& pngPath) {
     RECT rect;
     if (!::GetWindowRect(window, &rect))
@@ -80,14 +93,8 @@ bool SaveWindowScreenshot(HWND window, const std::wstring& pngPath) {
     if (!screen)
         return false;
     const UniqueMemoryDC memory(::CreateCompatibleDC(screen.get()));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    const UniqueBitmap bitmap(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    uint32_t* bits = nullptr;
+    const UniqueBitmap bitmap = NewPixelBitmap(screen.get(), width, height, bits);
     bool captured = false;
     if (bitmap && memory) {
         const SelectedObject selection(memory.get(), bitmap.get());
@@ -97,7 +104,7 @@ bool SaveWindowScreenshot(HWND window, const std::wstring& pngPath) {
     std::vector<uint8_t> raw;
     if (captured) {
         ::GdiFlush();
-        const auto* pixels = static_cast<const uint8_t*>(bits);
+        const auto* pixels = reinterpret_cast<const uint8_t*>(bits);
         raw.reserve(static_cast<size_t>(height) * (1 + static_cast<size_t>(width) * 3));
         for (int y = 0; y < height; ++y) {
             raw.push_back(0);

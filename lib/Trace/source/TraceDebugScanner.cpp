@@ -1,0 +1,215 @@
+#include "TraceDebugScanner.h"
+
+#include <algorithm>
+
+#include "ByteReader.h"
+
+namespace TraceDebugFormat {
+
+uint32_t WordSum(const uint8_t* data, size_t size) noexcept {
+    uint32_t sum = 0;
+    for (size_t i = 0; i < size; i += 4) {
+        uint32_t word = 0;
+        for (size_t b = 0; b < 4 && i + b < size; ++b)
+            word |= static_cast<uint32_t>(data[i + b]) << (8 * b);
+        sum += word;
+    }
+    return sum;
+}
+
+} // namespace TraceDebugFormat
+
+namespace {
+
+using namespace TraceDebugFormat;
+
+uint32_t RotateRight8(uint32_t value) { return (value >> 8) | (value << 24); }
+
+char PackedCharacter(unsigned code) {
+    if (code <= 10)
+        return static_cast<char>('0' + code - 1);
+    if (code <= 36)
+        return static_cast<char>('A' + code - 11);
+    if (code <= 62)
+        return static_cast<char>('a' + code - 37);
+    return '_';
+}
+
+bool SameAsciiIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+} // namespace
+
+TTraceBinDebugScanner::TTraceBinDebugScanner(const uint8_t* data, size_t size, bool cacheData)
+    : data_(data), size_(data != nullptr ? size : 0), cacheData_(cacheData) {
+    if (size_ < MinimumSize || size_ % 4 != 0)
+        return;
+    ByteReader header(data_, size_);
+    if (header.ReadU32() != Magic || header.ReadU8() != Version)
+        return;
+    header.Seek(ChecksumField);
+    const uint32_t checksum = header.ReadU32();
+    const bool checked = header.ReadU8() != 0;
+    if (checked && RotateRight8(WordSum(data_, size_) - checksum) != checksum)
+        return;
+    valid_ = true;
+    header.Seek(ModuleNameField);
+    moduleName_ = NameAt(header.ReadU32());
+}
+
+bool TTraceBinDebugScanner::MatchesModule(std::string_view fileName) const {
+    const size_t slash = fileName.find_last_of("\\/:");
+    std::string_view name = slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
+    if (const size_t dot = name.find_last_of('.'); dot != std::string_view::npos)
+        name = name.substr(0, dot);
+    return valid_ && SameAsciiIgnoringCase(name, moduleName_);
+}
+
+std::string TTraceBinDebugScanner::NameAt(uint32_t reference) const {
+    if (!valid_ || reference == 0)
+        return {};
+    const uint32_t area = TableOffset(NameAreaField);
+    const uint64_t start = uint64_t{area} + reference - 1;
+    if (start >= size_)
+        return {};
+    const uint8_t* bytes = data_ + start;
+    const size_t available = size_ - static_cast<size_t>(start);
+    std::string name;
+    size_t pos = 0;
+    if (bytes[0] == 1) {
+        // Plain text, each byte XORed with 0xAA, except 0xAA itself (which would read as the end).
+        for (pos = 1; pos < available && bytes[pos] != 0 && name.size() < MaxNameLength; ++pos)
+            name.push_back(static_cast<char>(bytes[pos] == 0xAA ? 0xAA : bytes[pos] ^ 0xAA));
+        return name;
+    }
+    if (bytes[0] == 2) {
+        name.push_back(static_cast<char>(64));
+        pos = 1;
+    }
+    // Four 6-bit codes in every three bytes, least significant bits first.
+    for (; name.size() < MaxNameLength; pos += 3) {
+        const auto byteAt = [&](size_t i) -> unsigned { return pos + i < available ? bytes[pos + i] : 0u; };
+        const unsigned codes[4] = {byteAt(0) & 0x3F, (byteAt(0) >> 6) | ((byteAt(1) & 0x0F) << 2),
+                                   (byteAt(1) >> 4) | ((byteAt(2) & 0x03) << 4), byteAt(2) >> 2};
+        for (unsigned code : codes) {
+            if (code == 0 || name.size() == MaxNameLength)
+                return name;
+            name.push_back(PackedCharacter(code));
+        }
+        if (pos + 3 >= available)
+            return name;
+    }
+    return name;
+}
+
+uint32_t TTraceBinDebugScanner::TableOffset(size_t field) const {
+    ByteReader header(data_, size_);
+    header.Seek(field);
+    return header.ReadU32();
+}
+
+std::vector<TTraceBinDebugScanner::Entry> TTraceBinDebugScanner::ReadTable(size_t field, int values) const {
+    std::vector<Entry> entries;
+    if (!valid_)
+        return entries;
+    const uint32_t start = TableOffset(field);
+    if (start >= size_)
+        return entries;
+    ByteReader table(data_, size_);
+    table.Seek(start);
+    Entry sums{0, 0, 0};
+    try {
+        for (;;) {
+            const uint32_t addressDelta = table.ReadVarU32();
+            if (addressDelta == EndOfTable)
+                break;
+            const uint32_t firstDelta = table.ReadVarU32();
+            const uint32_t secondDelta = values == 3 ? table.ReadVarU32() : 0;
+            // Differences may be negative (lines step back); the sums wrap as the producer's did.
+            sums.Start += addressDelta;
+            sums.First += firstDelta;
+            sums.Second += secondDelta;
+            entries.push_back(sums);
+        }
+    } catch (const EByteReadError&) {
+        // A table that runs off the data or holds an overlong number ends where it broke.
+    }
+    return entries;
+}
+
+std::optional<TTraceBinDebugScanner::Entry> TTraceBinDebugScanner::LastAtOrBelow(size_t field, uint32_t offset) const {
+    const std::vector<Entry> entries = ReadTable(field, 2);
+    const Entry* found = nullptr;
+    for (const Entry& entry : entries) {
+        if (entry.Start > offset)
+            break;
+        found = &entry;
+    }
+    if (found == nullptr)
+        return std::nullopt;
+    return *found;
+}
+
+const TTraceBinDebugScanner::Entry* TTraceBinDebugScanner::LastStartingAtOrBelow(const std::vector<Entry>& entries,
+                                                                                uint32_t offset) {
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
+        if (it->Start <= offset)
+            return &*it;
+    return nullptr;
+}
+
+const std::vector<TTraceBinDebugScanner::Entry>& TTraceBinDebugScanner::Procedures() const {
+    if (!proceduresRead_ || !cacheData_) {
+        procedures_ = ReadTable(ProcedureTableField, 3);
+        proceduresRead_ = true;
+    }
+    return procedures_;
+}
+
+const std::vector<TTraceBinDebugScanner::Entry>& TTraceBinDebugScanner::Lines() const {
+    if (!linesRead_ || !cacheData_) {
+        lines_ = ReadTable(LineTableField, 2);
+        linesRead_ = true;
+    }
+    return lines_;
+}
+
+std::string TTraceBinDebugScanner::UnitOf(uint32_t offset) const {
+    const std::optional<Entry> unit = LastAtOrBelow(UnitTableField, offset);
+    return unit ? NameAt(unit->First) : std::string();
+}
+
+uint32_t TTraceBinDebugScanner::UnitStartOf(uint32_t offset) const {
+    const std::optional<Entry> unit = LastAtOrBelow(UnitTableField, offset);
+    return unit ? unit->Start : 0xFFFFFFFFu;
+}
+
+TTraceBinDebugScanner::ProcedureAt TTraceBinDebugScanner::ProcedureOf(uint32_t offset) const {
+    const Entry* procedure = LastStartingAtOrBelow(Procedures(), offset);
+    if (procedure == nullptr || procedure->Start < UnitStartOf(offset))
+        return {};
+    ProcedureAt found;
+    found.Offset = static_cast<int32_t>(offset - procedure->Start);
+    found.Name = NameAt(procedure->First);
+    if (procedure->Second != 0)
+        found.Name += "." + NameAt(procedure->Second);
+    return found;
+}
+
+TTraceBinDebugScanner::LineAt TTraceBinDebugScanner::LineOf(uint32_t offset) const {
+    const Entry* line = LastStartingAtOrBelow(Lines(), offset);
+    if (line == nullptr || line->Start < UnitStartOf(offset))
+        return {};
+    return {static_cast<int32_t>(line->First), static_cast<int32_t>(offset - line->Start)};
+}
+
+std::string TTraceBinDebugScanner::SourceFileOf(uint32_t offset) const {
+    const std::optional<Entry> file = LastAtOrBelow(SourceTableField, offset);
+    if (!file || file->Start < UnitStartOf(offset))
+        return {};
+    return NameAt(file->First);
+}

@@ -1,0 +1,93 @@
+// The reader of TDBG data: the compact debug data the build stores in a module's "TRACEDBG"
+// section (or in a ".tdbg" file beside it). It answers, for an offset from the module's code
+// start, the unit, procedure, source line and source file. Platform-free: the data is untrusted,
+// and a malformed table answers "nothing" rather than reading past the data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace TraceDebugFormat {
+inline constexpr uint32_t Magic = 0x47424454; // "TDBG"
+inline constexpr uint8_t Version = 1;
+inline constexpr size_t HeaderSize = 34;
+inline constexpr size_t MinimumSize = 35;
+inline constexpr uint32_t EndOfTable = 0x7FFFFFFF;
+// Header fields, offsets from the start of the data.
+inline constexpr size_t UnitTableField = 5;
+inline constexpr size_t SourceTableField = 9;
+inline constexpr size_t ProcedureTableField = 13;
+inline constexpr size_t LineTableField = 17;
+inline constexpr size_t NameAreaField = 21;
+inline constexpr size_t ModuleNameField = 25;
+inline constexpr size_t ChecksumField = 29;
+inline constexpr size_t ChecksumPresentField = 33;
+// Names are at most this long, a leading '@' included.
+inline constexpr size_t MaxNameLength = 255;
+
+// The sum of the data's 32-bit little-endian words (a partial last word counts with zeros).
+uint32_t WordSum(const uint8_t* data, size_t size) noexcept;
+} // namespace TraceDebugFormat
+
+class TTraceBinDebugScanner {
+public:
+    // The data is not copied: it must outlive the scanner (a section of the loaded image, a mapped
+    // file). With cacheData the procedure and line tables are expanded once, on first use.
+    TTraceBinDebugScanner(const uint8_t* data, size_t size, bool cacheData = true);
+
+    // Long enough, a multiple of 4 bytes, the magic and version 1, and the checksum when present.
+    bool ValidFormat() const noexcept { return valid_; }
+    // The stored name of the module the data describes (no folder, no extension as the build wrote it).
+    const std::string& ModuleName() const noexcept { return moduleName_; }
+    // Whether fileName (a path or a bare name) names that module: folder and extension are ignored,
+    // and so is the case of ASCII letters.
+    bool MatchesModule(std::string_view fileName) const;
+
+    // Each lookup answers "nothing" (an empty name, line 0) for an offset the data does not
+    // cover or when a table is malformed.
+    std::string UnitOf(uint32_t offset) const;
+    // The start of the unit the offset lies in, or 0xFFFFFFFF when it lies before every unit.
+    uint32_t UnitStartOf(uint32_t offset) const;
+    struct ProcedureAt {
+        std::string Name; // "First" or "First.Second"
+        int32_t Offset = 0; // from the procedure's start
+    };
+    ProcedureAt ProcedureOf(uint32_t offset) const;
+    struct LineAt {
+        int32_t Line = 0; // 0 = unknown
+        int32_t Offset = 0; // from the line's start
+    };
+    LineAt LineOf(uint32_t offset) const;
+    std::string SourceFileOf(uint32_t offset) const;
+
+    // The name stored at reference r (0: empty), unpacked.
+    std::string NameAt(uint32_t reference) const;
+
+private:
+    struct Entry {
+        uint32_t Start;
+        uint32_t First;
+        uint32_t Second;
+    };
+    uint32_t TableOffset(size_t field) const;
+    // The entries of a table with running sums; `values` is 2 or 3 per entry. Stops quietly at a
+    // malformed entry: what was read before it stays.
+    std::vector<Entry> ReadTable(size_t field, int values) const;
+    // The last entry starting at or below offset, walking the table in order (units, files).
+    std::optional<Entry> LastAtOrBelow(size_t field, uint32_t offset) const;
+    const std::vector<Entry>& Procedures() const;
+    const std::vector<Entry>& Lines() const;
+    static const Entry* LastStartingAtOrBelow(const std::vector<Entry>& entries, uint32_t offset);
+
+    const uint8_t* data_;
+    size_t size_;
+    bool cacheData_;
+    bool valid_ = false;
+    std::string moduleName_;
+    mutable bool proceduresRead_ = false, linesRead_ = false;
+    mutable std::vector<Entry> procedures_, lines_;
+};

@@ -1,0 +1,247 @@
+// TDBG data: what the build writes, the reader answers, for every offset; hand-made tables for the
+// corner cases of the format; and malformed data that must answer nothing without reading past it.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "TraceDebugScanner.h"
+#include "TraceDebugWriter.h"
+
+namespace {
+
+using namespace TraceDebugFormat;
+
+// A header whose tables are the given raw bytes, laid out one after another, and a name area.
+std::vector<uint8_t> HandMade(const std::vector<uint8_t>& units, const std::vector<uint8_t>& files,
+                              const std::vector<uint8_t>& procedures, const std::vector<uint8_t>& lines,
+                              const std::vector<uint8_t>& names) {
+    std::vector<uint8_t> data(HeaderSize, 0);
+    const auto put32 = [&](size_t at, uint32_t value) {
+        for (int b = 0; b < 4; ++b)
+            data[at + b] = static_cast<uint8_t>(value >> (8 * b));
+    };
+    put32(0, Magic);
+    data[4] = Version;
+    const auto append = [&](size_t field, const std::vector<uint8_t>& part) {
+        put32(field, static_cast<uint32_t>(data.size()));
+        // Grown first, then filled: GCC 12 misreports an insert at the end of a fresh vector.
+        const size_t at = data.size();
+        data.resize(at + part.size());
+        std::copy(part.begin(), part.end(), data.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    append(UnitTableField, units);
+    append(SourceTableField, files);
+    append(ProcedureTableField, procedures);
+    append(LineTableField, lines);
+    append(NameAreaField, names);
+    data.resize((data.size() + 3) / 4 * 4, 0);
+    return data;
+}
+
+const std::vector<uint8_t> End = {0xFF, 0xFF, 0xFF, 0xFF, 0x07};
+
+std::vector<uint8_t> Plain(const std::string& text) {
+    std::vector<uint8_t> bytes{1};
+    for (char c : text)
+        bytes.push_back(static_cast<uint8_t>(c ^ 0xAA));
+    bytes.push_back(0);
+    return bytes;
+}
+
+TraceDebugContent TwoUnits() {
+    TraceDebugContent content;
+    content.ModuleName = "Ferrule";
+    content.Units = {{0x100, "VynLXUtils"}, {0x400, "FerruleFrm"}};
+    content.SourceFiles = {{0x100, "lib/VynLX/VynLXUtils.cpp"}, {0x400, "app/FerruleFrm.cpp"}};
+    content.Procedures = {{0x100, "TVynRegistry", "ReadStringWide"},
+                          {0x180, "GetCommonFilesFolder", ""},
+                          {0x3F0, "StraddlesIntoTheNextUnit", ""},
+                          {0x420, "TFerruleForm", "Timer1Timer"}};
+    content.Lines = {{0x100, 40}, {0x110, 41}, {0x180, 115}, {0x1A0, 120}, {0x1B0, 118}, {0x400, 7}, {0x420, 12}};
+    return content;
+}
+
+TEST(TraceDebugScanner, AnswersWhatTheBuildWroteForEveryOffset) {
+    const std::vector<uint8_t> data = WriteTraceDebugData(TwoUnits());
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    ASSERT_TRUE(scanner.ValidFormat());
+    EXPECT_EQ(scanner.ModuleName(), "Ferrule");
+
+    EXPECT_EQ(scanner.UnitOf(0x100), "VynLXUtils");
+    EXPECT_EQ(scanner.UnitOf(0x3FF), "VynLXUtils");
+    EXPECT_EQ(scanner.UnitOf(0x400), "FerruleFrm");
+    EXPECT_EQ(scanner.UnitStartOf(0x401), 0x400u);
+
+    const auto procedure = scanner.ProcedureOf(0x1A4);
+    EXPECT_EQ(procedure.Name, "GetCommonFilesFolder");
+    EXPECT_EQ(procedure.Offset, 0x24);
+    EXPECT_EQ(scanner.ProcedureOf(0x105).Name, "TVynRegistry.ReadStringWide");
+    EXPECT_EQ(scanner.ProcedureOf(0x430).Name, "TFerruleForm.Timer1Timer");
+
+    const auto line = scanner.LineOf(0x1A4);
+    EXPECT_EQ(line.Line, 120);
+    EXPECT_EQ(line.Offset, 4);
+    EXPECT_EQ(scanner.LineOf(0x1B2).Line, 118) << "a line number may step back";
+    EXPECT_EQ(scanner.SourceFileOf(0x1A4), "lib/VynLX/VynLXUtils.cpp");
+    EXPECT_EQ(scanner.SourceFileOf(0x500), "app/FerruleFrm.cpp");
+}
+
+TEST(TraceDebugScanner, AnOffsetBeforeTheFirstUnitHasNoLocation) {
+    const std::vector<uint8_t> data = WriteTraceDebugData(TwoUnits());
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    EXPECT_EQ(scanner.UnitOf(0xFF), "");
+    EXPECT_EQ(scanner.UnitStartOf(0xFF), 0xFFFFFFFFu);
+    EXPECT_EQ(scanner.ProcedureOf(0xFF).Name, "");
+    EXPECT_EQ(scanner.LineOf(0xFF).Line, 0);
+    EXPECT_EQ(scanner.SourceFileOf(0xFF), "");
+}
+
+TEST(TraceDebugScanner, AProcedureStartingInThePreviousUnitIsNotReportedForTheNextOne) {
+    const std::vector<uint8_t> data = WriteTraceDebugData(TwoUnits());
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    EXPECT_EQ(scanner.ProcedureOf(0x3F8).Name, "StraddlesIntoTheNextUnit");
+    const auto inNextUnit = scanner.ProcedureOf(0x410);
+    EXPECT_EQ(inNextUnit.Name, "");
+    EXPECT_EQ(inNextUnit.Offset, 0);
+    EXPECT_EQ(scanner.LineOf(0x40F).Line, 7);
+}
+
+TEST(TraceDebugScanner, VariableLengthNumbersAndRunningSums) {
+    // Unit at 133 (0x85 0x01), a second one 127 later (0x7F alone); names by differences.
+    const std::vector<uint8_t> names = [] {
+        std::vector<uint8_t> area = Plain("First");
+        const std::vector<uint8_t> second = Plain("Second");
+        area.insert(area.end(), second.begin(), second.end());
+        return area;
+    }();
+    std::vector<uint8_t> units = {0x85, 0x01, 0x01, 0x7F, 0x07};
+    units.insert(units.end(), End.begin(), End.end());
+    const std::vector<uint8_t> data = HandMade(units, End, End, End, names);
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    ASSERT_TRUE(scanner.ValidFormat());
+    EXPECT_EQ(scanner.UnitOf(132), "");
+    EXPECT_EQ(scanner.UnitOf(133), "First");
+    EXPECT_EQ(scanner.UnitStartOf(259), 133u);
+    EXPECT_EQ(scanner.UnitOf(260), "Second");
+    EXPECT_EQ(scanner.UnitStartOf(1000), 260u);
+}
+
+TEST(TraceDebugScanner, NamesInAllThreeForms) {
+    // Packed "Ab_9": codes 11, 38, 63, 10; then a terminating zero code.
+    const std::vector<uint8_t> packed = {static_cast<uint8_t>(11 | (38 << 6)), static_cast<uint8_t>((38 >> 2) | (63 << 4)),
+                                         static_cast<uint8_t>((63 >> 4) | (10 << 2)), 0, 0, 0};
+    std::vector<uint8_t> area = packed;
+    std::vector<uint8_t> at = {2};
+    at.insert(at.end(), packed.begin(), packed.end());
+    area.insert(area.end(), at.begin(), at.end());
+    const std::vector<uint8_t> plain = {1, 'x' ^ 0xAA, 0xAA, '!' ^ 0xAA, 0};
+    area.insert(area.end(), plain.begin(), plain.end());
+    const std::vector<uint8_t> data = HandMade(End, End, End, End, area);
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    ASSERT_TRUE(scanner.ValidFormat());
+    EXPECT_EQ(scanner.NameAt(0), "");
+    EXPECT_EQ(scanner.NameAt(1), "Ab_9");
+    EXPECT_EQ(scanner.NameAt(1 + packed.size()), "@Ab_9") << "a first byte of 2 stands for the at sign";
+    EXPECT_EQ(scanner.NameAt(1 + packed.size() + at.size()), "x\xAA!") << "0xAA is stored as itself";
+    EXPECT_EQ(scanner.NameAt(static_cast<uint32_t>(data.size() + 10)), "") << "a reference past the data";
+}
+
+TEST(TraceDebugScanner, NamesRoundTripThroughTheWriterInTheirShortestExactForm) {
+    for (const std::string& name : std::vector<std::string>{"Ferrule", "@Ferrule", "_Z3fooi", "operator<<", "0", "1x", "std::vector<int>::push_back",
+                                   "@", "a", std::string(300, 'q')}) {
+        TraceDebugContent content;
+        content.ModuleName = name;
+        const std::vector<uint8_t> data = WriteTraceDebugData(content);
+        const TTraceBinDebugScanner scanner(data.data(), data.size());
+        ASSERT_TRUE(scanner.ValidFormat()) << name;
+        EXPECT_EQ(scanner.ModuleName(), name.substr(0, MaxNameLength)) << name;
+    }
+    EXPECT_EQ(PackTraceDebugName("Ferrule")[0] & 0x3F, 16u) << "identifiers are packed";
+    EXPECT_EQ(PackTraceDebugName("@Ferrule")[0], 2);
+    EXPECT_EQ(PackTraceDebugName("a::b")[0], 1) << "anything else is stored plain";
+}
+
+TEST(TraceDebugScanner, TheFormatCheckRefusesWhatIsNotTdbgVersionOne) {
+    const std::vector<uint8_t> good = WriteTraceDebugData(TwoUnits());
+    EXPECT_TRUE(TTraceBinDebugScanner(good.data(), good.size()).ValidFormat());
+    EXPECT_FALSE(TTraceBinDebugScanner(nullptr, 100).ValidFormat());
+    EXPECT_FALSE(TTraceBinDebugScanner(good.data(), 32).ValidFormat()) << "shorter than 35 bytes";
+    EXPECT_FALSE(TTraceBinDebugScanner(good.data(), good.size() - 1).ValidFormat()) << "not a multiple of 4";
+    std::vector<uint8_t> wrongMagic = good;
+    wrongMagic[0] = 'X';
+    EXPECT_FALSE(TTraceBinDebugScanner(wrongMagic.data(), wrongMagic.size()).ValidFormat());
+    std::vector<uint8_t> version2 = good;
+    version2[4] = 2;
+    EXPECT_FALSE(TTraceBinDebugScanner(version2.data(), version2.size()).ValidFormat());
+}
+
+TEST(TraceDebugScanner, TheChecksumCatchesAnyChangedByteAndIsOptional) {
+    const std::vector<uint8_t> good = WriteTraceDebugData(TwoUnits());
+    for (size_t i = 0; i < good.size(); ++i) {
+        if (i == ChecksumPresentField)
+            continue;
+        std::vector<uint8_t> changed = good;
+        changed[i] ^= 0x10;
+        EXPECT_FALSE(TTraceBinDebugScanner(changed.data(), changed.size()).ValidFormat()) << "byte " << i;
+    }
+    const std::vector<uint8_t> unchecked = WriteTraceDebugData(TwoUnits(), false);
+    EXPECT_EQ(unchecked[ChecksumPresentField], 0);
+    std::vector<uint8_t> changedName = unchecked;
+    changedName[changedName.size() - 5] ^= 0x01;
+    EXPECT_TRUE(TTraceBinDebugScanner(changedName.data(), changedName.size()).ValidFormat());
+}
+
+TEST(TraceDebugScanner, TheModuleIsMatchedByFileNameWithoutFolderExtensionOrCase) {
+    const std::vector<uint8_t> data = WriteTraceDebugData(TwoUnits());
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    EXPECT_TRUE(scanner.MatchesModule("C:\\Program Files\\App\\FERRULE.EXE"));
+    EXPECT_TRUE(scanner.MatchesModule("ferrule.tdbg"));
+    EXPECT_TRUE(scanner.MatchesModule("Ferrule"));
+    EXPECT_FALSE(scanner.MatchesModule("C:\\Ferrule\\dao360.dll"));
+    EXPECT_FALSE(scanner.MatchesModule("Ferrule2.exe"));
+}
+
+TEST(TraceDebugScanner, TablesThatRunOffTheDataAnswerWhatTheyHoldBeforeTheBreak) {
+    // A unit, then a number that never ends.
+    std::vector<uint8_t> units = {0x10, 0x01, 0x80, 0x80, 0x80};
+    const std::vector<uint8_t> data = HandMade(units, End, End, End, Plain("Unit"));
+    // The name area's field points past the truncated table on purpose: only the table is broken.
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    ASSERT_TRUE(scanner.ValidFormat());
+    EXPECT_EQ(scanner.UnitStartOf(0x20), 0x10u);
+
+    std::vector<uint8_t> pastTheEnd = WriteTraceDebugData(TwoUnits(), false);
+    for (size_t field : {UnitTableField, SourceTableField, ProcedureTableField, LineTableField, NameAreaField})
+        pastTheEnd[field + 3] = 0x7F;
+    const TTraceBinDebugScanner broken(pastTheEnd.data(), pastTheEnd.size());
+    ASSERT_TRUE(broken.ValidFormat());
+    EXPECT_EQ(broken.UnitOf(0x200), "");
+    EXPECT_EQ(broken.ProcedureOf(0x200).Name, "");
+    EXPECT_EQ(broken.LineOf(0x200).Line, 0);
+    EXPECT_EQ(broken.SourceFileOf(0x200), "");
+}
+
+TEST(TraceDebugScanner, MutatedAndTruncatedDataNeverReadsPastItsEnd) {
+    const std::vector<uint8_t> good = WriteTraceDebugData(TwoUnits(), false);
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> data = good;
+        const int changes = 1 + static_cast<int>(random() % 8);
+        for (int c = 0; c < changes; ++c)
+            data[HeaderSize / 2 + random() % (data.size() - HeaderSize / 2)] = static_cast<uint8_t>(random());
+        if (round % 3 == 0)
+            data.resize(std::max<size_t>(MinimumSize + 1, data.size() - 4 * (random() % 8)) / 4 * 4);
+        // A copy of exactly the data's size, so that the sanitizers see any read past it.
+        const std::unique_ptr<uint8_t[]> exact(new uint8_t[data.size()]);
+        std::copy(data.begin(), data.end(), exact.get());
+        const TTraceBinDebugScanner scanner(exact.get(), data.size(), round % 2 == 0);
+        for (uint32_t offset : {0u, 0x100u, 0x1A4u, 0x3F8u, 0x410u, 0x500u, 0xFFFFFFFFu}) {
+            scanner.UnitOf(offset);
+            scanner.ProcedureOf(offset);
+            scanner.LineOf(offset);
+            scanner.SourceFileOf(offset);
+        }
+    }
+}
+
+} // namespace
