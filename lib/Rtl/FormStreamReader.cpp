@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -157,10 +158,13 @@ private:
         case TValueType::vaWString:
             value.Wide = reader_.ReadWideString(ReadLength());
             break;
-        case TValueType::vaUTF8String:
-            if (!Utf8ToUtf16(reader_.ReadString(ReadLength()), value.Wide))
+        case TValueType::vaUTF8String: {
+            std::optional<WideString> wide = Utf8ToUtf16(reader_.ReadString(ReadLength()));
+            if (!wide)
                 Invalid();
+            value.Wide = std::move(*wide);
             break;
+        }
         case TValueType::vaSet:
             for (;;) {
                 AnsiString item = reader_.ReadShortString();

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -182,12 +183,12 @@ private:
                 WriteLittleEndian(unit, 2);
             return;
         case TValueType::vaUTF8String: {
-            std::string bytes;
-            if (!Utf16ToUtf8(value.Wide, bytes))
+            const std::optional<std::string> bytes = Utf16ToUtf8(value.Wide);
+            if (!bytes)
                 Fail(context() + " holds an unpaired surrogate");
             WriteType(value.Type);
-            WriteLength(bytes.size(), context());
-            WriteRaw(bytes);
+            WriteLength(bytes->size(), context());
+            WriteRaw(*bytes);
             return;
         }
         case TValueType::vaSet:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -43,10 +44,10 @@ bool TextHasValidUtf8BeyondAscii(std::string_view text) {
     bool beyondAscii = false;
     size_t pos = 0;
     while (pos < text.size()) {
-        char32_t codePoint = 0;
-        if (!DecodeUtf8(text, pos, codePoint))
+        const std::optional<char32_t> codePoint = DecodeUtf8(text, pos);
+        if (!codePoint)
             return false;
-        beyondAscii = beyondAscii || codePoint >= 0x80;
+        beyondAscii = beyondAscii || *codePoint >= 0x80;
     }
     return beyondAscii;
 }
@@ -202,9 +203,8 @@ private:
                         token.Wide += static_cast<char16_t>(c);
                         ++pos_;
                     } else {
-                        char32_t codePoint = 0;
-                        DecodeUtf8(text_, pos_, codePoint); // the whole text was validated up front
-                        AppendUtf16(token.Wide, codePoint);
+                        // The whole text was validated up front, so this always decodes.
+                        AppendUtf16(token.Wide, DecodeUtf8(text_, pos_).value());
                     }
                 }
             } else if (!AtEnd() && Current() == '#') {
