@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -344,18 +345,17 @@ uint64_t MantissaLimit(int precision) {
     return precision == 64 ? std::numeric_limits<uint64_t>::max() : (uint64_t{1} << precision) - 1;
 }
 
-// Correctly rounded (ties to even) conversion; false when the magnitude exceeds the format.
-bool DecimalToBinary(const DecimalNumber& decimal, const FloatFormat& format, PowersOfFive& powers,
-                     uint64_t& mantissa, int& exponent) {
-    mantissa = 0;
-    exponent = format.MinExponent;
+// Correctly rounded (ties to even) conversion; nothing when the magnitude exceeds the format.
+std::optional<BinaryMagnitude> DecimalToBinary(const DecimalNumber& decimal, const FloatFormat& format,
+                                               PowersOfFive& powers) {
+    const BinaryMagnitude zero{0, format.MinExponent};
     if (decimal.Digits == "0")
-        return true;
+        return zero;
     const auto digitCount = static_cast<int64_t>(decimal.Digits.size());
     if (digitCount - 1 + decimal.Exponent > kDecimalOverflowExponent)
-        return false;
+        return std::nullopt;
     if (digitCount + decimal.Exponent < kDecimalUnderflowExponent)
-        return true;
+        return zero;
 
     // 10^x is 5^x * 2^x; the powers of two only move the binary exponent, which keeps the big
     // numbers a third smaller.
@@ -395,29 +395,23 @@ bool DecimalToBinary(const DecimalNumber& decimal, const FloatFormat& format, Po
         }
     }
     if (resultExponent > format.MaxExponent)
-        return false;
-    mantissa = result;
-    exponent = result == 0 ? format.MinExponent : static_cast<int>(resultExponent);
-    return true;
+        return std::nullopt;
+    return BinaryMagnitude{result, result == 0 ? format.MinExponent : static_cast<int>(resultExponent)};
 }
 
 } // namespace
 
-bool DecimalToBinary(const DecimalNumber& decimal, const FloatFormat& format, uint64_t& mantissa,
-                     int& exponent) {
+std::optional<BinaryMagnitude> DecimalToBinary(const DecimalNumber& decimal, const FloatFormat& format) {
     PowersOfFive powers;
-    return DecimalToBinary(decimal, format, powers, mantissa, exponent);
+    return DecimalToBinary(decimal, format, powers);
 }
 
 namespace {
 
-// Rounds mantissa * 2^exponent into the format (ties to even); false on overflow.
-bool RoundToFormat(uint64_t mantissa, int exponent, const FloatFormat& format, uint64_t& outMantissa,
-                   int& outExponent) {
-    outMantissa = 0;
-    outExponent = format.MinExponent;
+// Rounds mantissa * 2^exponent into the format (ties to even); nothing on overflow.
+std::optional<BinaryMagnitude> RoundToFormat(uint64_t mantissa, int exponent, const FloatFormat& format) {
     if (mantissa == 0)
-        return true;
+        return BinaryMagnitude{0, format.MinExponent};
     int shift = std::bit_width(mantissa) - format.Precision;
     if (exponent + shift < format.MinExponent)
         shift = format.MinExponent - exponent;
@@ -443,10 +437,8 @@ bool RoundToFormat(uint64_t mantissa, int exponent, const FloatFormat& format, u
     }
     const int resultExponent = exponent + shift;
     if (resultExponent > format.MaxExponent)
-        return false;
-    outMantissa = result;
-    outExponent = result == 0 ? format.MinExponent : resultExponent;
-    return true;
+        return std::nullopt;
+    return BinaryMagnitude{result, result == 0 ? format.MinExponent : resultExponent};
 }
 
 // The leading significant decimal digits of mantissa * 2^exponent, cut off (not rounded) after
@@ -512,10 +504,8 @@ DecimalNumber ShortestDecimal(const BinaryFloat& value, const FloatFormat& forma
     PowersOfFive powers;
     for (size_t digits = 1; digits + 1 < leading.Digits.size(); ++digits) {
         const DecimalNumber candidate = RoundSignificant(leading, digits);
-        uint64_t mantissa = 0;
-        int exponent = 0;
-        if (DecimalToBinary(candidate, format, powers, mantissa, exponent) && mantissa == value.Mantissa &&
-            exponent == value.Exponent)
+        const std::optional<BinaryMagnitude> binary = DecimalToBinary(candidate, format, powers);
+        if (binary && binary->Mantissa == value.Mantissa && binary->Exponent == value.Exponent)
             return candidate;
     }
     // Not reached: 21 digits always single out a 64-bit mantissa.
@@ -556,7 +546,7 @@ AnsiString FormatDecimal(bool negative, const DecimalNumber& decimal) {
     return text;
 }
 
-bool DecodeExtended(const std::array<uint8_t, 10>& bytes, BinaryFloat& value) {
+std::optional<BinaryFloat> DecodeExtended(const std::array<uint8_t, 10>& bytes) {
     uint64_t mantissa = 0;
     for (size_t i = 8; i-- > 0;)
         mantissa = (mantissa << 8) | bytes[i];
@@ -566,12 +556,10 @@ bool DecodeExtended(const std::array<uint8_t, 10>& bytes, BinaryFloat& value) {
     // Infinities, NaNs and the non-canonical encodings (unnormals, pseudo-denormals) have no decimal
     // text and no use in a form, so they are not accepted as values.
     if (biasedExponent == 0x7FFF || (biasedExponent == 0 ? integerBit : !integerBit))
-        return false;
-    value.Negative = (signAndExponent >> 15) != 0;
-    value.Mantissa = mantissa;
-    value.Exponent =
-        biasedExponent == 0 ? kExtendedFormat.MinExponent : static_cast<int>(biasedExponent) - 16446;
-    return true;
+        return std::nullopt;
+    return BinaryFloat{(signAndExponent >> 15) != 0, mantissa,
+                       biasedExponent == 0 ? kExtendedFormat.MinExponent
+                                           : static_cast<int>(biasedExponent) - 16446};
 }
 
 std::array<uint8_t, 10> EncodeExtended(const BinaryFloat& value) {
@@ -586,17 +574,15 @@ std::array<uint8_t, 10> EncodeExtended(const BinaryFloat& value) {
     return bytes;
 }
 
-bool DecodeDouble(double number, BinaryFloat& value) {
+std::optional<BinaryFloat> DecodeDouble(double number) {
     uint64_t bits = 0;
     std::memcpy(&bits, &number, sizeof bits);
     const auto biasedExponent = static_cast<int>((bits >> 52) & 0x7FF);
     const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
     if (biasedExponent == 0x7FF)
-        return false;
-    value.Negative = (bits >> 63) != 0;
-    value.Mantissa = biasedExponent == 0 ? fraction : fraction | (uint64_t{1} << 52);
-    value.Exponent = biasedExponent == 0 ? kDoubleFormat.MinExponent : biasedExponent - 1075;
-    return true;
+        return std::nullopt;
+    return BinaryFloat{(bits >> 63) != 0, biasedExponent == 0 ? fraction : fraction | (uint64_t{1} << 52),
+                       biasedExponent == 0 ? kDoubleFormat.MinExponent : biasedExponent - 1075};
 }
 
 double EncodeDouble(const BinaryFloat& value) {
@@ -611,17 +597,15 @@ double EncodeDouble(const BinaryFloat& value) {
     return number;
 }
 
-bool DecodeSingle(float number, BinaryFloat& value) {
+std::optional<BinaryFloat> DecodeSingle(float number) {
     uint32_t bits = 0;
     std::memcpy(&bits, &number, sizeof bits);
     const auto biasedExponent = static_cast<int>((bits >> 23) & 0xFF);
     const uint32_t fraction = bits & ((1u << 23) - 1);
     if (biasedExponent == 0xFF)
-        return false;
-    value.Negative = (bits >> 31) != 0;
-    value.Mantissa = biasedExponent == 0 ? fraction : fraction | (1u << 23);
-    value.Exponent = biasedExponent == 0 ? kSingleFormat.MinExponent : biasedExponent - 150;
-    return true;
+        return std::nullopt;
+    return BinaryFloat{(bits >> 31) != 0, biasedExponent == 0 ? fraction : fraction | (1u << 23),
+                       biasedExponent == 0 ? kSingleFormat.MinExponent : biasedExponent - 150};
 }
 
 float EncodeSingle(const BinaryFloat& value) {
@@ -636,35 +620,35 @@ float EncodeSingle(const BinaryFloat& value) {
     return number;
 }
 
-bool DoubleToSingle(double number, float& result) {
-    BinaryFloat value;
-    if (!DecodeDouble(number, value))
-        return false;
-    BinaryFloat rounded{value.Negative, 0, 0};
-    if (!RoundToFormat(value.Mantissa, value.Exponent, kSingleFormat, rounded.Mantissa, rounded.Exponent))
-        return false;
-    result = EncodeSingle(rounded);
-    return true;
+std::optional<float> DoubleToSingle(double number) {
+    const std::optional<BinaryFloat> value = DecodeDouble(number);
+    if (!value)
+        return std::nullopt;
+    const std::optional<BinaryMagnitude> rounded =
+        RoundToFormat(value->Mantissa, value->Exponent, kSingleFormat);
+    if (!rounded)
+        return std::nullopt;
+    return EncodeSingle({value->Negative, rounded->Mantissa, rounded->Exponent});
 }
 
 double ExtendedToDouble(const BinaryFloat& value) {
-    BinaryFloat rounded{value.Negative, 0, 0};
-    if (!RoundToFormat(value.Mantissa, value.Exponent, kDoubleFormat, rounded.Mantissa, rounded.Exponent))
+    const std::optional<BinaryMagnitude> rounded =
+        RoundToFormat(value.Mantissa, value.Exponent, kDoubleFormat);
+    if (!rounded)
         return value.Negative ? -std::numeric_limits<double>::infinity()
                               : std::numeric_limits<double>::infinity();
-    return EncodeDouble(rounded);
+    return EncodeDouble({value.Negative, rounded->Mantissa, rounded->Exponent});
 }
 
-bool DecimalToCurrency(const DecimalNumber& decimal, bool negative, int64_t& result) {
-    result = 0;
+std::optional<int64_t> DecimalToCurrency(const DecimalNumber& decimal, bool negative) {
     if (decimal.Digits == "0")
-        return true;
+        return 0;
     const auto digitCount = static_cast<int64_t>(decimal.Digits.size());
     const int64_t scaledExponent = decimal.Exponent + 4;
     if (digitCount + scaledExponent > 20)
-        return false;
+        return std::nullopt;
     if (digitCount + scaledExponent < -1)
-        return true;
+        return 0;
     BigUnsigned remainder = BigUnsigned::FromDecimal(decimal.Digits);
     BigUnsigned divisor(1);
     if (scaledExponent >= 0)
@@ -674,16 +658,15 @@ bool DecimalToCurrency(const DecimalNumber& decimal, bool negative, int64_t& res
     const BigUnsigned quotient = remainder.DivideInPlace(divisor);
     const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
     if (quotient.BitLength() > 64 || quotient.Low64() > limit)
-        return false;
+        return std::nullopt;
     uint64_t magnitude = quotient.Low64();
     remainder.ShiftLeft(1);
     const int half = BigUnsigned::Compare(remainder, divisor);
     if (half > 0 || (half == 0 && (magnitude & 1) != 0))
         ++magnitude;
     if (magnitude > limit)
-        return false;
-    result = negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
-    return true;
+        return std::nullopt;
+    return negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
 }
 
 AnsiString FormatCurrency(int64_t amountTimes10000) {

@@ -124,8 +124,7 @@ private:
             break;
         case TValueType::vaExtended: {
             reader_.ReadInto(value.Extended.data(), value.Extended.size());
-            BinaryFloat decoded;
-            if (!DecodeExtended(value.Extended, decoded))
+            if (!DecodeExtended(value.Extended))
                 Invalid();
             break;
         }

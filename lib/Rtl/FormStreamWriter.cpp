@@ -139,19 +139,18 @@ private:
             WriteLittleEndian(static_cast<uint64_t>(value.Integer), 8);
             return;
         case TValueType::vaExtended: {
-            BinaryFloat decoded;
-            if (!DecodeExtended(value.Extended, decoded))
+            if (!DecodeExtended(value.Extended))
                 Fail(context() + " is not a finite number");
             WriteType(value.Type);
             out_.insert(out_.end(), value.Extended.begin(), value.Extended.end());
             return;
         }
         case TValueType::vaSingle: {
-            float number = 0;
-            if (!DoubleToSingle(value.Float, number))
+            const std::optional<float> number = DoubleToSingle(value.Float);
+            if (!number)
                 Fail(context() + " is not a finite single-precision number");
             uint32_t bits = 0;
-            std::memcpy(&bits, &number, sizeof bits);
+            std::memcpy(&bits, &*number, sizeof bits);
             WriteType(value.Type);
             WriteLittleEndian(bits, 4);
             return;

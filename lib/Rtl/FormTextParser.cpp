@@ -511,30 +511,32 @@ private:
         const DecimalNumber decimal = NormalizeDecimal(std::move(digits), exponent - fractionDigits);
 
         TFormValue value;
-        BinaryFloat binary{negative, 0, 0};
-        switch (suffix) {
-        case 'c':
-            value.Type = TValueType::vaCurrency;
-            if (!DecimalToCurrency(decimal, negative, value.Integer))
+        if (suffix == 'c') {
+            const std::optional<int64_t> amount = DecimalToCurrency(decimal, negative);
+            if (!amount)
                 ThrowParser(token.Line, "Currency value out of range");
+            value.Type = TValueType::vaCurrency;
+            value.Integer = *amount;
             return value;
+        }
+        const auto toBinary = [&](const FloatFormat& format) {
+            const std::optional<BinaryMagnitude> magnitude = DecimalToBinary(decimal, format);
+            if (!magnitude)
+                ThrowParser(token.Line, "Floating point value out of range");
+            return BinaryFloat{negative, magnitude->Mantissa, magnitude->Exponent};
+        };
+        switch (suffix) {
         case 's':
             value.Type = TValueType::vaSingle;
-            if (!DecimalToBinary(decimal, kSingleFormat, binary.Mantissa, binary.Exponent))
-                ThrowParser(token.Line, "Floating point value out of range");
-            value.Float = EncodeSingle(binary);
+            value.Float = EncodeSingle(toBinary(kSingleFormat));
             return value;
         case 'd':
             value.Type = TValueType::vaDate;
-            if (!DecimalToBinary(decimal, kDoubleFormat, binary.Mantissa, binary.Exponent))
-                ThrowParser(token.Line, "Floating point value out of range");
-            value.Float = EncodeDouble(binary);
+            value.Float = EncodeDouble(toBinary(kDoubleFormat));
             return value;
         default:
             value.Type = TValueType::vaExtended;
-            if (!DecimalToBinary(decimal, kExtendedFormat, binary.Mantissa, binary.Exponent))
-                ThrowParser(token.Line, "Floating point value out of range");
-            value.Extended = EncodeExtended(binary);
+            value.Extended = EncodeExtended(toBinary(kExtendedFormat));
             return value;
         }
     }

@@ -1,5 +1,6 @@
 #include "FormData.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -151,25 +152,25 @@ private:
             out_ += std::to_string(value.Integer);
             return;
         case TValueType::vaExtended: {
-            BinaryFloat decoded;
-            if (!DecodeExtended(value.Extended, decoded))
+            const std::optional<BinaryFloat> decoded = DecodeExtended(value.Extended);
+            if (!decoded)
                 Fail(context() + " is not a finite number");
-            out_ += FormatDecimal(decoded.Negative, ShortestDecimal(decoded, kExtendedFormat));
+            out_ += FormatDecimal(decoded->Negative, ShortestDecimal(*decoded, kExtendedFormat));
             return;
         }
         case TValueType::vaSingle: {
-            float number = 0;
-            BinaryFloat decoded;
-            if (!DoubleToSingle(value.Float, number) || !DecodeSingle(number, decoded))
+            const std::optional<float> number = DoubleToSingle(value.Float);
+            const std::optional<BinaryFloat> decoded = number ? DecodeSingle(*number) : std::nullopt;
+            if (!decoded)
                 Fail(context() + " is not a finite single-precision number");
-            out_ += FormatDecimal(decoded.Negative, ShortestDecimal(decoded, kSingleFormat)) + "s";
+            out_ += FormatDecimal(decoded->Negative, ShortestDecimal(*decoded, kSingleFormat)) + "s";
             return;
         }
         case TValueType::vaDate: {
-            BinaryFloat decoded;
-            if (!DecodeDouble(value.Float, decoded))
+            const std::optional<BinaryFloat> decoded = DecodeDouble(value.Float);
+            if (!decoded)
                 Fail(context() + " is not a finite number");
-            out_ += FormatDecimal(decoded.Negative, ShortestDecimal(decoded, kDoubleFormat)) + "d";
+            out_ += FormatDecimal(decoded->Negative, ShortestDecimal(*decoded, kDoubleFormat)) + "d";
             return;
         }
         case TValueType::vaCurrency:
