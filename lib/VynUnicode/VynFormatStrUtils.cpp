@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "Exceptions.h"
@@ -57,13 +58,13 @@ std::u16string_view TFormatStrParser::UnreadRest() const {
     return {specifierCursor_, static_cast<size_t>(end_ - specifierCursor_)};
 }
 
-bool TFormatStrParser::SkipToNextPercent(std::u16string_view& skippedText) {
+std::optional<std::u16string_view> TFormatStrParser::SkipToNextPercent() {
     const char16_t* percent = std::find(specifierCursor_, end_, u'%');
     if (percent == end_)
-        return false;
-    skippedText = {specifierCursor_, static_cast<size_t>(percent - specifierCursor_)};
+        return std::nullopt;
+    const std::u16string_view skippedText{specifierCursor_, static_cast<size_t>(percent - specifierCursor_)};
     specifierCursor_ = percent;
-    return true;
+    return skippedText;
 }
 
 void TFormatStrParser::FailInvalidSpecifier() const {
@@ -110,7 +111,7 @@ void TFormatStrParser::ExpectConversion() {
 }
 
 // Reads ahead without consuming: digits followed by a colon name the argument.
-bool TFormatStrParser::PeekExplicitIndex(int32_t& index) {
+std::optional<int32_t> TFormatStrParser::PeekExplicitIndex() const {
     int32_t value = 0;
     int count = 0;
     const char16_t* cursor = specifierCursor_;
@@ -120,9 +121,8 @@ bool TFormatStrParser::PeekExplicitIndex(int32_t& index) {
         value = value * 10 + (*cursor - u'0');
     }
     if (count == 0 || cursor == end_ || *cursor != u':')
-        return false;
-    index = value;
-    return true;
+        return std::nullopt;
+    return value;
 }
 
 void TFormatStrParser::NumberImplicitArgument() {
@@ -137,11 +137,10 @@ bool TFormatStrParser::ParseSpecifier() {
     if (specifierCursor_ == end_ || Consume(u' ') || Consume(u'%'))
         return false;
 
-    int32_t explicitIndex = 0;
-    if (PeekExplicitIndex(explicitIndex)) {
+    if (const std::optional<int32_t> explicitIndex = PeekExplicitIndex()) {
         ++ExplicitSpecifiers;
         // Numbering goes on above the highest index seen, so no later argument reuses an earlier one.
-        ArgIndex = std::max(ArgIndex, explicitIndex);
+        ArgIndex = std::max(ArgIndex, *explicitIndex);
     } else {
         NumberImplicitArgument();
         for (char ch : std::to_string(ArgIndex))
@@ -215,9 +214,8 @@ WideString PreformatFloats(std::u16string_view format, const std::vector<TVarRec
     // would take for its end.
     WideString out;
     out.reserve(format.size());
-    std::u16string_view literal;
-    while (parser.SkipToNextPercent(literal)) {
-        out.append(literal);
+    while (const std::optional<std::u16string_view> literal = parser.SkipToNextPercent()) {
+        out.append(*literal);
         parser.ParsedText.Reset();
         const bool isSpecifier = parser.ParseSpecifier();
         const WideString specifier = parser.ParsedText.AccumulatedText();
@@ -295,9 +293,8 @@ WideString MakeIndexesExplicit(const WideString& format) {
     // The text read so far, with inserted indexes; kept apart from the parser's builder, which could
     // not hold zero units of the literal text.
     WideString explicitText;
-    std::u16string_view literal;
-    while (parser.SkipToNextPercent(literal)) {
-        explicitText.append(literal);
+    while (const std::optional<std::u16string_view> literal = parser.SkipToNextPercent()) {
+        explicitText.append(*literal);
         parser.ParsedText.Reset();
         try {
             parser.ParseSpecifier();
@@ -319,8 +316,7 @@ WideString MakeIndexesExplicit(const WideString& format) {
 std::vector<WideString> ListFormatSpecifiers(std::u16string_view format) {
     std::vector<WideString> specifiers;
     TFormatStrParser parser(format);
-    std::u16string_view literal;
-    while (parser.SkipToNextPercent(literal)) {
+    while (parser.SkipToNextPercent()) {
         parser.ParsedText.Reset();
         if (parser.ParseSpecifier())
             specifiers.push_back(parser.ParsedText.AccumulatedText());
