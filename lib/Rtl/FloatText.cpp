@@ -34,7 +34,7 @@ public:
             uint32_t chunk = 0;
             for (size_t i = 0; i < chunkLength; ++i)
                 chunk = chunk * 10 + static_cast<uint32_t>(digits[pos + i] - '0');
-            result.MulAdd(kPowersOf10[chunkLength], chunk);
+            result.MulAdd(PowersOf10[chunkLength], chunk);
         }
         return result;
     }
@@ -104,15 +104,15 @@ public:
 
     void MulPow10(uint64_t exponent) {
         for (; exponent >= 9; exponent -= 9)
-            MulAdd(kPowersOf10[9], 0);
+            MulAdd(PowersOf10[9], 0);
         if (exponent != 0)
-            MulAdd(kPowersOf10[exponent], 0);
+            MulAdd(PowersOf10[exponent], 0);
     }
 
     void MulPow5(uint64_t exponent) {
-        constexpr uint32_t kFiveToThe13 = 1220703125u;
+        constexpr uint32_t FiveToThe13 = 1220703125u;
         for (; exponent >= 13; exponent -= 13)
-            MulAdd(kFiveToThe13, 0);
+            MulAdd(FiveToThe13, 0);
         uint32_t rest = 1;
         for (; exponent != 0; --exponent)
             rest *= 5;
@@ -184,7 +184,7 @@ public:
         BigUnsigned rest = *this;
         std::string reversed;
         while (!rest.IsZero()) {
-            uint32_t chunk = rest.DivModSmall(kPowersOf10[9]);
+            uint32_t chunk = rest.DivModSmall(PowersOf10[9]);
             for (int i = 0; i < 9; ++i, chunk /= 10)
                 reversed += static_cast<char>('0' + chunk % 10);
         }
@@ -231,16 +231,16 @@ public:
             u[i] = shiftedPair(limbs_[i], limbs_[i - 1]);
         u[0] = limbs_[0] << shift;
 
-        constexpr uint64_t kBase = uint64_t{1} << 32;
+        constexpr uint64_t LimbBase = uint64_t{1} << 32;
         quotient.limbs_.assign(m - n + 1, 0);
         for (size_t j = m - n + 1; j-- > 0;) {
             const uint64_t top = (static_cast<uint64_t>(u[j + n]) << 32) | u[j + n - 1];
             uint64_t estimate = top / v[n - 1];
             uint64_t estimateRemainder = top % v[n - 1];
-            while (estimate >= kBase || estimate * v[n - 2] > ((estimateRemainder << 32) | u[j + n - 2])) {
+            while (estimate >= LimbBase || estimate * v[n - 2] > ((estimateRemainder << 32) | u[j + n - 2])) {
                 --estimate;
                 estimateRemainder += v[n - 1];
-                if (estimateRemainder >= kBase)
+                if (estimateRemainder >= LimbBase)
                     break;
             }
             int64_t borrow = 0;
@@ -277,8 +277,8 @@ public:
     }
 
 private:
-    static constexpr uint32_t kPowersOf10[10] = {1,      10,      100,      1000,      10000,
-                                                 100000, 1000000, 10000000, 100000000, 1000000000};
+    static constexpr uint32_t PowersOf10[10] = {1,      10,      100,      1000,      10000,
+                                                100000, 1000000, 10000000, 100000000, 1000000000};
 
     void Trim() {
         while (!limbs_.empty() && limbs_.back() == 0)
@@ -291,11 +291,11 @@ private:
 // Beyond this many significant digits no decimal can change a rounding decision of any supported
 // format (exact halfway points need about 11500), so the tail is replaced by one nonzero digit; this
 // keeps the cost of absurdly long numbers bounded.
-constexpr size_t kMaxSignificantDigits = 20000;
+constexpr size_t MaxSignificantDigits = 20000;
 
 // Any decimal this far beyond the formats' range is decided without big arithmetic.
-constexpr int64_t kDecimalOverflowExponent = 4933;
-constexpr int64_t kDecimalUnderflowExponent = -4952;
+constexpr int64_t DecimalOverflowExponent = 4933;
+constexpr int64_t DecimalUnderflowExponent = -4952;
 
 } // namespace
 
@@ -307,9 +307,9 @@ DecimalNumber NormalizeDecimal(std::string digits, int64_t exponent) {
     const size_t last = digits.find_last_not_of('0');
     exponent += static_cast<int64_t>(digits.size() - 1 - last);
     digits.resize(last + 1);
-    if (digits.size() > kMaxSignificantDigits) {
-        exponent += static_cast<int64_t>(digits.size() - kMaxSignificantDigits - 1);
-        digits.resize(kMaxSignificantDigits);
+    if (digits.size() > MaxSignificantDigits) {
+        exponent += static_cast<int64_t>(digits.size() - MaxSignificantDigits - 1);
+        digits.resize(MaxSignificantDigits);
         digits += '1';
     }
     return {std::move(digits), exponent};
@@ -352,9 +352,9 @@ std::optional<BinaryMagnitude> DecimalToBinary(const DecimalNumber& decimal, con
     if (decimal.Digits == "0")
         return zero;
     const auto digitCount = static_cast<int64_t>(decimal.Digits.size());
-    if (digitCount - 1 + decimal.Exponent > kDecimalOverflowExponent)
+    if (digitCount - 1 + decimal.Exponent > DecimalOverflowExponent)
         return std::nullopt;
-    if (digitCount + decimal.Exponent < kDecimalUnderflowExponent)
+    if (digitCount + decimal.Exponent < DecimalUnderflowExponent)
         return zero;
 
     // 10^x is 5^x * 2^x; the powers of two only move the binary exponent, which keeps the big
@@ -558,7 +558,7 @@ std::optional<BinaryFloat> DecodeExtended(const std::array<uint8_t, 10>& bytes) 
     if (biasedExponent == 0x7FFF || (biasedExponent == 0 ? integerBit : !integerBit))
         return std::nullopt;
     return BinaryFloat{(signAndExponent >> 15) != 0, mantissa,
-                       biasedExponent == 0 ? kExtendedFormat.MinExponent
+                       biasedExponent == 0 ? ExtendedFormat.MinExponent
                                            : static_cast<int>(biasedExponent) - 16446};
 }
 
@@ -582,7 +582,7 @@ std::optional<BinaryFloat> DecodeDouble(double number) {
     if (biasedExponent == 0x7FF)
         return std::nullopt;
     return BinaryFloat{(bits >> 63) != 0, biasedExponent == 0 ? fraction : fraction | (uint64_t{1} << 52),
-                       biasedExponent == 0 ? kDoubleFormat.MinExponent : biasedExponent - 1075};
+                       biasedExponent == 0 ? DoubleFormat.MinExponent : biasedExponent - 1075};
 }
 
 double EncodeDouble(const BinaryFloat& value) {
@@ -605,7 +605,7 @@ std::optional<BinaryFloat> DecodeSingle(float number) {
     if (biasedExponent == 0xFF)
         return std::nullopt;
     return BinaryFloat{(bits >> 31) != 0, biasedExponent == 0 ? fraction : fraction | (1u << 23),
-                       biasedExponent == 0 ? kSingleFormat.MinExponent : biasedExponent - 150};
+                       biasedExponent == 0 ? SingleFormat.MinExponent : biasedExponent - 150};
 }
 
 float EncodeSingle(const BinaryFloat& value) {
@@ -625,7 +625,7 @@ std::optional<float> DoubleToSingle(double number) {
     if (!value)
         return std::nullopt;
     const std::optional<BinaryMagnitude> rounded =
-        RoundToFormat(value->Mantissa, value->Exponent, kSingleFormat);
+        RoundToFormat(value->Mantissa, value->Exponent, SingleFormat);
     if (!rounded)
         return std::nullopt;
     return EncodeSingle({value->Negative, rounded->Mantissa, rounded->Exponent});
@@ -633,7 +633,7 @@ std::optional<float> DoubleToSingle(double number) {
 
 double ExtendedToDouble(const BinaryFloat& value) {
     const std::optional<BinaryMagnitude> rounded =
-        RoundToFormat(value.Mantissa, value.Exponent, kDoubleFormat);
+        RoundToFormat(value.Mantissa, value.Exponent, DoubleFormat);
     if (!rounded)
         return value.Negative ? -std::numeric_limits<double>::infinity()
                               : std::numeric_limits<double>::infinity();

@@ -20,9 +20,9 @@ struct FloatFormat {
     int MaxExponent;
 };
 
-constexpr FloatFormat kExtendedFormat{64, -16445, 16320};
-constexpr FloatFormat kDoubleFormat{53, -1074, 971};
-constexpr FloatFormat kSingleFormat{24, -149, 104};
+constexpr FloatFormat ExtendedFormat{64, -16445, 16320};
+constexpr FloatFormat DoubleFormat{53, -1074, 971};
+constexpr FloatFormat SingleFormat{24, -149, 104};
 
 // (-1)^Negative * Mantissa * 2^Exponent, normalised: the mantissa has Precision bits unless the
 // exponent is the format's minimum (denormals and zero).

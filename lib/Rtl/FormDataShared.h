@@ -37,7 +37,7 @@ std::optional<std::string> Utf16ToUtf8(const WideString& text);
 class NestingGuard {
 public:
     template <typename OnTooDeep> NestingGuard(int& depth, OnTooDeep onTooDeep) : depth_(depth) {
-        if (depth_ >= kFormMaxNesting)
+        if (depth_ >= FormMaxNesting)
             onTooDeep();
         ++depth_;
     }

@@ -22,8 +22,8 @@ public:
 
     TFormObject ReadRoot() {
         try {
-            static constexpr uint8_t kSignature[4] = {'T', 'P', 'F', '0'};
-            for (uint8_t expected : kSignature) {
+            static constexpr uint8_t Signature[4] = {'T', 'P', 'F', '0'};
+            for (uint8_t expected : Signature) {
                 if (reader_.ReadU8() != expected)
                     Invalid();
             }

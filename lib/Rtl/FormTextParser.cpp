@@ -528,15 +528,15 @@ private:
         switch (suffix) {
         case 's':
             value.Type = TValueType::vaSingle;
-            value.Float = EncodeSingle(toBinary(kSingleFormat));
+            value.Float = EncodeSingle(toBinary(SingleFormat));
             return value;
         case 'd':
             value.Type = TValueType::vaDate;
-            value.Float = EncodeDouble(toBinary(kDoubleFormat));
+            value.Float = EncodeDouble(toBinary(DoubleFormat));
             return value;
         default:
             value.Type = TValueType::vaExtended;
-            value.Extended = EncodeExtended(toBinary(kExtendedFormat));
+            value.Extended = EncodeExtended(toBinary(ExtendedFormat));
             return value;
         }
     }

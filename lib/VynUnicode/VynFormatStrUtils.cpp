@@ -17,7 +17,7 @@ using TFormatStringError = EVynGeneralError;
 using TFormatInternalError = EVynInternalError;
 
 // Longer numbers are refused, so no index or width can ask the formatter for unbounded memory.
-constexpr int kMaxNumberDigits = 6;
+constexpr int MaxNumberDigits = 6;
 
 bool IsDigit(char16_t ch) {
     return ch >= u'0' && ch <= u'9';
@@ -87,7 +87,7 @@ void TFormatStrParser::Expect(char16_t ch) {
 bool TFormatStrParser::ConsumeDigits() {
     int count = 0;
     while (specifierCursor_ != end_ && IsDigit(*specifierCursor_)) {
-        if (++count > kMaxNumberDigits)
+        if (++count > MaxNumberDigits)
             FailInvalidSpecifier();
         ParsedText.AppendChar(*specifierCursor_);
         ++specifierCursor_;
@@ -116,7 +116,7 @@ std::optional<int32_t> TFormatStrParser::PeekExplicitIndex() const {
     int count = 0;
     const char16_t* cursor = specifierCursor_;
     for (; cursor != end_ && IsDigit(*cursor); ++cursor) {
-        if (++count > kMaxNumberDigits)
+        if (++count > MaxNumberDigits)
             FailInvalidSpecifier();
         value = value * 10 + (*cursor - u'0');
     }
@@ -241,20 +241,20 @@ size_t FormatWideToBuffer(char16_t* buffer, size_t capacity, std::u16string_view
 
 namespace {
 
-constexpr size_t kLocalBufferSize = 4096;
+constexpr size_t LocalBufferSize = 4096;
 // Formats this long are expected to give results beyond the local buffer.
-constexpr size_t kLongFormatLength = 3072;
+constexpr size_t LongFormatLength = 3072;
 
 WideString FormatWideWith(const WideString& format, const std::vector<TVarRec>& args,
                           const TFormatSettings* settings) {
     // A result that fills the whole capacity may have been cut, so it must stay below it.
-    if (format.size() < kLongFormatLength) {
-        std::array<char16_t, kLocalBufferSize> local;
+    if (format.size() < LongFormatLength) {
+        std::array<char16_t, LocalBufferSize> local;
         const size_t count = FormatWideToBuffer(local.data(), local.size() - 1, format, args, settings);
         if (count < local.size() - 1)
             return WideString(local.data(), count);
     }
-    size_t size = std::max(kLocalBufferSize, format.size());
+    size_t size = std::max(LocalBufferSize, format.size());
     for (;;) {
         if (size > WideString().max_size() / 2)
             throw EOutOfResources("Formatted text is too long");
@@ -329,9 +329,9 @@ int32_t ExplicitIndexOf(std::u16string_view specifier) {
     if (colon == std::u16string_view::npos)
         return -1;
     // Nine digits stay within 32 bits, with room for numbering beyond the highest written index.
-    constexpr size_t kMaxIndexDigits = 9;
+    constexpr size_t MaxIndexDigits = 9;
     const std::u16string_view digits = colon == 0 ? std::u16string_view() : specifier.substr(1, colon - 1);
-    if (digits.empty() || digits.size() > kMaxIndexDigits ||
+    if (digits.empty() || digits.size() > MaxIndexDigits ||
         !std::all_of(digits.begin(), digits.end(), IsDigit))
         RaiseInvalidSpecifier(WideString(specifier), {});
     int32_t index = 0;
