@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,7 +34,7 @@ public:
             uint32_t chunk = 0;
             for (size_t i = 0; i < chunkLength; ++i)
                 chunk = chunk * 10 + static_cast<uint32_t>(digits[pos + i] - '0');
-            result.MulAdd(kPowersOf10[chunkLength], chunk);
+            result.MulAdd(PowersOf10[chunkLength], chunk);
         }
         return result;
     }
@@ -103,15 +104,15 @@ public:
 
     void MulPow10(uint64_t exponent) {
         for (; exponent >= 9; exponent -= 9)
-            MulAdd(kPowersOf10[9], 0);
+            MulAdd(PowersOf10[9], 0);
         if (exponent != 0)
-            MulAdd(kPowersOf10[exponent], 0);
+            MulAdd(PowersOf10[exponent], 0);
     }
 
     void MulPow5(uint64_t exponent) {
-        constexpr uint32_t kFiveToThe13 = 1220703125u;
+        constexpr uint32_t FiveToThe13 = 1220703125u;
         for (; exponent >= 13; exponent -= 13)
-            MulAdd(kFiveToThe13, 0);
+            MulAdd(FiveToThe13, 0);
         uint32_t rest = 1;
         for (; exponent != 0; --exponent)
             rest *= 5;
@@ -183,7 +184,7 @@ public:
         BigUnsigned rest = *this;
         std::string reversed;
         while (!rest.IsZero()) {
-            uint32_t chunk = rest.DivModSmall(kPowersOf10[9]);
+            uint32_t chunk = rest.DivModSmall(PowersOf10[9]);
             for (int i = 0; i < 9; ++i, chunk /= 10)
                 reversed += static_cast<char>('0' + chunk % 10);
         }
@@ -230,16 +231,16 @@ public:
             u[i] = shiftedPair(limbs_[i], limbs_[i - 1]);
         u[0] = limbs_[0] << shift;
 
-        constexpr uint64_t kBase = uint64_t{1} << 32;
+        constexpr uint64_t LimbBase = uint64_t{1} << 32;
         quotient.limbs_.assign(m - n + 1, 0);
         for (size_t j = m - n + 1; j-- > 0;) {
             const uint64_t top = (static_cast<uint64_t>(u[j + n]) << 32) | u[j + n - 1];
             uint64_t estimate = top / v[n - 1];
             uint64_t estimateRemainder = top % v[n - 1];
-            while (estimate >= kBase || estimate * v[n - 2] > ((estimateRemainder << 32) | u[j + n - 2])) {
+            while (estimate >= LimbBase || estimate * v[n - 2] > ((estimateRemainder << 32) | u[j + n - 2])) {
                 --estimate;
                 estimateRemainder += v[n - 1];
-                if (estimateRemainder >= kBase)
+                if (estimateRemainder >= LimbBase)
                     break;
             }
             int64_t borrow = 0;
@@ -276,8 +277,8 @@ public:
     }
 
 private:
-    static constexpr uint32_t kPowersOf10[10] = {1,      10,      100,      1000,      10000,
-                                                 100000, 1000000, 10000000, 100000000, 1000000000};
+    static constexpr uint32_t PowersOf10[10] = {1,      10,      100,      1000,      10000,
+                                                100000, 1000000, 10000000, 100000000, 1000000000};
 
     void Trim() {
         while (!limbs_.empty() && limbs_.back() == 0)
@@ -290,11 +291,11 @@ private:
 // Beyond this many significant digits no decimal can change a rounding decision of any supported
 // format (exact halfway points need about 11500), so the tail is replaced by one nonzero digit; this
 // keeps the cost of absurdly long numbers bounded.
-constexpr size_t kMaxSignificantDigits = 20000;
+constexpr size_t MaxSignificantDigits = 20000;
 
 // Any decimal this far beyond the formats' range is decided without big arithmetic.
-constexpr int64_t kDecimalOverflowExponent = 4933;
-constexpr int64_t kDecimalUnderflowExponent = -4952;
+constexpr int64_t DecimalOverflowExponent = 4933;
+constexpr int64_t DecimalUnderflowExponent = -4952;
 
 } // namespace
 
@@ -306,9 +307,9 @@ DecimalNumber NormalizeDecimal(std::string digits, int64_t exponent) {
     const size_t last = digits.find_last_not_of('0');
     exponent += static_cast<int64_t>(digits.size() - 1 - last);
     digits.resize(last + 1);
-    if (digits.size() > kMaxSignificantDigits) {
-        exponent += static_cast<int64_t>(digits.size() - kMaxSignificantDigits - 1);
-        digits.resize(kMaxSignificantDigits);
+    if (digits.size() > MaxSignificantDigits) {
+        exponent += static_cast<int64_t>(digits.size() - MaxSignificantDigits - 1);
+        digits.resize(MaxSignificantDigits);
         digits += '1';
     }
     return {std::move(digits), exponent};
@@ -344,18 +345,17 @@ uint64_t MantissaLimit(int precision) {
     return precision == 64 ? std::numeric_limits<uint64_t>::max() : (uint64_t{1} << precision) - 1;
 }
 
-// Correctly rounded (ties to even) conversion; false when the magnitude exceeds the format.
-bool DecimalToBinary(const DecimalNumber& decimal, const FloatFormat& format, PowersOfFive& powers,
-                     uint64_t& mantissa, int& exponent) {
-    mantissa = 0;
-    exponent = format.MinExponent;
+// Correctly rounded (ties to even) conversion; nothing when the magnitude exceeds the format.
+std::optional<BinaryMagnitude> DecimalToBinary(const DecimalNumber& decimal, const FloatFormat& format,
+                                               PowersOfFive& powers) {
+    const BinaryMagnitude zero{0, format.MinExponent};
     if (decimal.Digits == "0")
-        return true;
+        return zero;
     const auto digitCount = static_cast<int64_t>(decimal.Digits.size());
-    if (digitCount - 1 + decimal.Exponent > kDecimalOverflowExponent)
-        return false;
-    if (digitCount + decimal.Exponent < kDecimalUnderflowExponent)
-        return true;
+    if (digitCount - 1 + decimal.Exponent > DecimalOverflowExponent)
+        return std::nullopt;
+    if (digitCount + decimal.Exponent < DecimalUnderflowExponent)
+        return zero;
 
     // 10^x is 5^x * 2^x; the powers of two only move the binary exponent, which keeps the big
     // numbers a third smaller.
@@ -395,29 +395,23 @@ bool DecimalToBinary(const DecimalNumber& decimal, const FloatFormat& format, Po
         }
     }
     if (resultExponent > format.MaxExponent)
-        return false;
-    mantissa = result;
-    exponent = result == 0 ? format.MinExponent : static_cast<int>(resultExponent);
-    return true;
+        return std::nullopt;
+    return BinaryMagnitude{result, result == 0 ? format.MinExponent : static_cast<int>(resultExponent)};
 }
 
 } // namespace
 
-bool DecimalToBinary(const DecimalNumber& decimal, const FloatFormat& format, uint64_t& mantissa,
-                     int& exponent) {
+std::optional<BinaryMagnitude> DecimalToBinary(const DecimalNumber& decimal, const FloatFormat& format) {
     PowersOfFive powers;
-    return DecimalToBinary(decimal, format, powers, mantissa, exponent);
+    return DecimalToBinary(decimal, format, powers);
 }
 
 namespace {
 
-// Rounds mantissa * 2^exponent into the format (ties to even); false on overflow.
-bool RoundToFormat(uint64_t mantissa, int exponent, const FloatFormat& format, uint64_t& outMantissa,
-                   int& outExponent) {
-    outMantissa = 0;
-    outExponent = format.MinExponent;
+// Rounds mantissa * 2^exponent into the format (ties to even); nothing on overflow.
+std::optional<BinaryMagnitude> RoundToFormat(uint64_t mantissa, int exponent, const FloatFormat& format) {
     if (mantissa == 0)
-        return true;
+        return BinaryMagnitude{0, format.MinExponent};
     int shift = std::bit_width(mantissa) - format.Precision;
     if (exponent + shift < format.MinExponent)
         shift = format.MinExponent - exponent;
@@ -443,10 +437,8 @@ bool RoundToFormat(uint64_t mantissa, int exponent, const FloatFormat& format, u
     }
     const int resultExponent = exponent + shift;
     if (resultExponent > format.MaxExponent)
-        return false;
-    outMantissa = result;
-    outExponent = result == 0 ? format.MinExponent : resultExponent;
-    return true;
+        return std::nullopt;
+    return BinaryMagnitude{result, result == 0 ? format.MinExponent : resultExponent};
 }
 
 // The leading significant decimal digits of mantissa * 2^exponent, cut off (not rounded) after
@@ -512,10 +504,8 @@ DecimalNumber ShortestDecimal(const BinaryFloat& value, const FloatFormat& forma
     PowersOfFive powers;
     for (size_t digits = 1; digits + 1 < leading.Digits.size(); ++digits) {
         const DecimalNumber candidate = RoundSignificant(leading, digits);
-        uint64_t mantissa = 0;
-        int exponent = 0;
-        if (DecimalToBinary(candidate, format, powers, mantissa, exponent) && mantissa == value.Mantissa &&
-            exponent == value.Exponent)
+        const std::optional<BinaryMagnitude> binary = DecimalToBinary(candidate, format, powers);
+        if (binary && binary->Mantissa == value.Mantissa && binary->Exponent == value.Exponent)
             return candidate;
     }
     // Not reached: 21 digits always single out a 64-bit mantissa.
@@ -556,7 +546,7 @@ AnsiString FormatDecimal(bool negative, const DecimalNumber& decimal) {
     return text;
 }
 
-bool DecodeExtended(const std::array<uint8_t, 10>& bytes, BinaryFloat& value) {
+std::optional<BinaryFloat> DecodeExtended(const std::array<uint8_t, 10>& bytes) {
     uint64_t mantissa = 0;
     for (size_t i = 8; i-- > 0;)
         mantissa = (mantissa << 8) | bytes[i];
@@ -566,12 +556,10 @@ bool DecodeExtended(const std::array<uint8_t, 10>& bytes, BinaryFloat& value) {
     // Infinities, NaNs and the non-canonical encodings (unnormals, pseudo-denormals) have no decimal
     // text and no use in a form, so they are not accepted as values.
     if (biasedExponent == 0x7FFF || (biasedExponent == 0 ? integerBit : !integerBit))
-        return false;
-    value.Negative = (signAndExponent >> 15) != 0;
-    value.Mantissa = mantissa;
-    value.Exponent =
-        biasedExponent == 0 ? kExtendedFormat.MinExponent : static_cast<int>(biasedExponent) - 16446;
-    return true;
+        return std::nullopt;
+    return BinaryFloat{(signAndExponent >> 15) != 0, mantissa,
+                       biasedExponent == 0 ? ExtendedFormat.MinExponent
+                                           : static_cast<int>(biasedExponent) - 16446};
 }
 
 std::array<uint8_t, 10> EncodeExtended(const BinaryFloat& value) {
@@ -586,17 +574,15 @@ std::array<uint8_t, 10> EncodeExtended(const BinaryFloat& value) {
     return bytes;
 }
 
-bool DecodeDouble(double number, BinaryFloat& value) {
+std::optional<BinaryFloat> DecodeDouble(double number) {
     uint64_t bits = 0;
     std::memcpy(&bits, &number, sizeof bits);
     const auto biasedExponent = static_cast<int>((bits >> 52) & 0x7FF);
     const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
     if (biasedExponent == 0x7FF)
-        return false;
-    value.Negative = (bits >> 63) != 0;
-    value.Mantissa = biasedExponent == 0 ? fraction : fraction | (uint64_t{1} << 52);
-    value.Exponent = biasedExponent == 0 ? kDoubleFormat.MinExponent : biasedExponent - 1075;
-    return true;
+        return std::nullopt;
+    return BinaryFloat{(bits >> 63) != 0, biasedExponent == 0 ? fraction : fraction | (uint64_t{1} << 52),
+                       biasedExponent == 0 ? DoubleFormat.MinExponent : biasedExponent - 1075};
 }
 
 double EncodeDouble(const BinaryFloat& value) {
@@ -611,17 +597,15 @@ double EncodeDouble(const BinaryFloat& value) {
     return number;
 }
 
-bool DecodeSingle(float number, BinaryFloat& value) {
+std::optional<BinaryFloat> DecodeSingle(float number) {
     uint32_t bits = 0;
     std::memcpy(&bits, &number, sizeof bits);
     const auto biasedExponent = static_cast<int>((bits >> 23) & 0xFF);
     const uint32_t fraction = bits & ((1u << 23) - 1);
     if (biasedExponent == 0xFF)
-        return false;
-    value.Negative = (bits >> 31) != 0;
-    value.Mantissa = biasedExponent == 0 ? fraction : fraction | (1u << 23);
-    value.Exponent = biasedExponent == 0 ? kSingleFormat.MinExponent : biasedExponent - 150;
-    return true;
+        return std::nullopt;
+    return BinaryFloat{(bits >> 31) != 0, biasedExponent == 0 ? fraction : fraction | (1u << 23),
+                       biasedExponent == 0 ? SingleFormat.MinExponent : biasedExponent - 150};
 }
 
 float EncodeSingle(const BinaryFloat& value) {
@@ -636,35 +620,35 @@ float EncodeSingle(const BinaryFloat& value) {
     return number;
 }
 
-bool DoubleToSingle(double number, float& result) {
-    BinaryFloat value;
-    if (!DecodeDouble(number, value))
-        return false;
-    BinaryFloat rounded{value.Negative, 0, 0};
-    if (!RoundToFormat(value.Mantissa, value.Exponent, kSingleFormat, rounded.Mantissa, rounded.Exponent))
-        return false;
-    result = EncodeSingle(rounded);
-    return true;
+std::optional<float> DoubleToSingle(double number) {
+    const std::optional<BinaryFloat> value = DecodeDouble(number);
+    if (!value)
+        return std::nullopt;
+    const std::optional<BinaryMagnitude> rounded =
+        RoundToFormat(value->Mantissa, value->Exponent, SingleFormat);
+    if (!rounded)
+        return std::nullopt;
+    return EncodeSingle({value->Negative, rounded->Mantissa, rounded->Exponent});
 }
 
 double ExtendedToDouble(const BinaryFloat& value) {
-    BinaryFloat rounded{value.Negative, 0, 0};
-    if (!RoundToFormat(value.Mantissa, value.Exponent, kDoubleFormat, rounded.Mantissa, rounded.Exponent))
+    const std::optional<BinaryMagnitude> rounded =
+        RoundToFormat(value.Mantissa, value.Exponent, DoubleFormat);
+    if (!rounded)
         return value.Negative ? -std::numeric_limits<double>::infinity()
                               : std::numeric_limits<double>::infinity();
-    return EncodeDouble(rounded);
+    return EncodeDouble({value.Negative, rounded->Mantissa, rounded->Exponent});
 }
 
-bool DecimalToCurrency(const DecimalNumber& decimal, bool negative, int64_t& result) {
-    result = 0;
+std::optional<int64_t> DecimalToCurrency(const DecimalNumber& decimal, bool negative) {
     if (decimal.Digits == "0")
-        return true;
+        return 0;
     const auto digitCount = static_cast<int64_t>(decimal.Digits.size());
     const int64_t scaledExponent = decimal.Exponent + 4;
     if (digitCount + scaledExponent > 20)
-        return false;
+        return std::nullopt;
     if (digitCount + scaledExponent < -1)
-        return true;
+        return 0;
     BigUnsigned remainder = BigUnsigned::FromDecimal(decimal.Digits);
     BigUnsigned divisor(1);
     if (scaledExponent >= 0)
@@ -674,16 +658,15 @@ bool DecimalToCurrency(const DecimalNumber& decimal, bool negative, int64_t& res
     const BigUnsigned quotient = remainder.DivideInPlace(divisor);
     const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
     if (quotient.BitLength() > 64 || quotient.Low64() > limit)
-        return false;
+        return std::nullopt;
     uint64_t magnitude = quotient.Low64();
     remainder.ShiftLeft(1);
     const int half = BigUnsigned::Compare(remainder, divisor);
     if (half > 0 || (half == 0 && (magnitude & 1) != 0))
         ++magnitude;
     if (magnitude > limit)
-        return false;
-    result = negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
-    return true;
+        return std::nullopt;
+    return negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
 }
 
 AnsiString FormatCurrency(int64_t amountTimes10000) {

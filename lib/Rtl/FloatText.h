@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "SysTypes.h"
@@ -19,14 +20,20 @@ struct FloatFormat {
     int MaxExponent;
 };
 
-constexpr FloatFormat kExtendedFormat{64, -16445, 16320};
-constexpr FloatFormat kDoubleFormat{53, -1074, 971};
-constexpr FloatFormat kSingleFormat{24, -149, 104};
+constexpr FloatFormat ExtendedFormat{64, -16445, 16320};
+constexpr FloatFormat DoubleFormat{53, -1074, 971};
+constexpr FloatFormat SingleFormat{24, -149, 104};
 
 // (-1)^Negative * Mantissa * 2^Exponent, normalised: the mantissa has Precision bits unless the
 // exponent is the format's minimum (denormals and zero).
 struct BinaryFloat {
     bool Negative = false;
+    uint64_t Mantissa = 0;
+    int Exponent = 0;
+};
+
+// Mantissa * 2^Exponent inside a format, the sign kept apart; zero has the format's minimum exponent.
+struct BinaryMagnitude {
     uint64_t Mantissa = 0;
     int Exponent = 0;
 };
@@ -38,29 +45,28 @@ struct DecimalNumber {
 };
 
 DecimalNumber NormalizeDecimal(std::string digits, int64_t exponent);
-// Correctly rounded (ties to even) conversion; false when the magnitude exceeds the format.
-bool DecimalToBinary(const DecimalNumber& decimal, const FloatFormat& format, uint64_t& mantissa,
-                     int& exponent);
+// Correctly rounded (ties to even) conversion; nothing when the magnitude exceeds the format.
+std::optional<BinaryMagnitude> DecimalToBinary(const DecimalNumber& decimal, const FloatFormat& format);
 // The fewest significant digits that read back as exactly this value, so rendered text is short and
 // still lossless.
 DecimalNumber ShortestDecimal(const BinaryFloat& value, const FloatFormat& format);
 // Always carries a '.' or an exponent so that the text reads back as a float, never an integer.
 AnsiString FormatDecimal(bool negative, const DecimalNumber& decimal);
 
-// Decoding fails for values with no finite meaning (infinities, NaNs, unnormals).
-bool DecodeExtended(const std::array<uint8_t, 10>& bytes, BinaryFloat& value);
+// Decoding gives nothing for values with no finite meaning (infinities, NaNs, unnormals).
+std::optional<BinaryFloat> DecodeExtended(const std::array<uint8_t, 10>& bytes);
 std::array<uint8_t, 10> EncodeExtended(const BinaryFloat& value);
-bool DecodeDouble(double number, BinaryFloat& value);
+std::optional<BinaryFloat> DecodeDouble(double number);
 double EncodeDouble(const BinaryFloat& value);
-bool DecodeSingle(float number, BinaryFloat& value);
+std::optional<BinaryFloat> DecodeSingle(float number);
 float EncodeSingle(const BinaryFloat& value);
 // A plain static_cast is undefined for doubles beyond the float range; this rounds exactly and
-// refuses what does not fit.
-bool DoubleToSingle(double number, float& result);
+// refuses what does not fit, and what is not finite.
+std::optional<float> DoubleToSingle(double number);
 double ExtendedToDouble(const BinaryFloat& value);
 
-// Amount times 10000, rounded ties to even; false when it does not fit 64 bits.
-bool DecimalToCurrency(const DecimalNumber& decimal, bool negative, int64_t& result);
+// Amount times 10000, rounded ties to even; nothing when it does not fit 64 bits.
+std::optional<int64_t> DecimalToCurrency(const DecimalNumber& decimal, bool negative);
 AnsiString FormatCurrency(int64_t amountTimes10000);
 
 } // namespace FloatText

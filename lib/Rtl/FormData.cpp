@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -70,9 +71,10 @@ TFormValue TFormValue::FromText(const WideString& text) {
 }
 
 TFormValue TFormValue::FromExtended(double value) {
-    BinaryFloat decoded;
-    if (!DecodeDouble(value, decoded))
+    const std::optional<BinaryFloat> finite = DecodeDouble(value);
+    if (!finite)
         throw EConvertError("Invalid floating point value");
+    BinaryFloat decoded = *finite;
     if (decoded.Mantissa != 0) {
         // A double always fits an extended exactly; only the mantissa needs its leading one at bit 63.
         const int shift = 64 - std::bit_width(decoded.Mantissa);
@@ -170,10 +172,10 @@ bool TFormValue::AsBoolean() const {
 double TFormValue::AsFloat() const {
     switch (Type) {
     case TValueType::vaExtended: {
-        BinaryFloat decoded;
-        if (!DecodeExtended(Extended, decoded))
+        const std::optional<BinaryFloat> decoded = DecodeExtended(Extended);
+        if (!decoded)
             ThrowConvert("finite number");
-        return ExtendedToDouble(decoded);
+        return ExtendedToDouble(*decoded);
     }
     case TValueType::vaSingle:
     case TValueType::vaDate:

@@ -55,7 +55,7 @@ constexpr uint8_t ffInline = 4;
 
 // Objects, lists and collections together may nest this deep; deeper input is rejected so that
 // hostile input cannot exhaust the stack.
-constexpr int kFormMaxNesting = 256;
+constexpr int FormMaxNesting = 256;
 
 struct TFormProperty;
 struct TFormCollectionItem;
@@ -131,7 +131,7 @@ struct TFormObject {
 
 // Raises EReadError: "Stream read error" when the data ends early, "Invalid stream format" for a
 // bad signature, unknown value type or malformed value, "Form nesting too deep" past
-// kFormMaxNesting. Bytes after the root object are ignored.
+// FormMaxNesting. Bytes after the root object are ignored.
 TFormObject ReadFormBinary(const uint8_t* data, size_t size);
 TFormObject ReadFormBinary(const std::vector<uint8_t>& data);
 

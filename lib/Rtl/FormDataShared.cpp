@@ -1,5 +1,6 @@
 #include "FormDataShared.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -49,14 +50,14 @@ bool IsIdentifier(std::string_view s, bool allowDots) {
     return !segmentStart;
 }
 
-bool DecodeUtf8(std::string_view text, size_t& pos, char32_t& codePoint) {
+std::optional<char32_t> DecodeUtf8(std::string_view text, size_t& pos) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     if (lead < 0x80) {
-        codePoint = lead;
         ++pos;
-        return true;
+        return lead;
     }
     size_t extra = 0;
+    char32_t codePoint = 0;
     char32_t minimum = 0;
     if (lead >= 0xC2 && lead <= 0xDF) {
         extra = 1;
@@ -71,20 +72,20 @@ bool DecodeUtf8(std::string_view text, size_t& pos, char32_t& codePoint) {
         codePoint = lead & 0x07u;
         minimum = 0x10000;
     } else {
-        return false;
+        return std::nullopt;
     }
     if (extra > text.size() - pos - 1)
-        return false;
+        return std::nullopt;
     for (size_t i = 1; i <= extra; ++i) {
         const auto next = static_cast<unsigned char>(text[pos + i]);
         if ((next & 0xC0) != 0x80)
-            return false;
+            return std::nullopt;
         codePoint = (codePoint << 6) | (next & 0x3Fu);
     }
     if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-        return false;
+        return std::nullopt;
     pos += extra + 1;
-    return true;
+    return codePoint;
 }
 
 void AppendUtf16(WideString& out, char32_t codePoint) {
@@ -97,27 +98,27 @@ void AppendUtf16(WideString& out, char32_t codePoint) {
     out += static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
 }
 
-bool Utf8ToUtf16(std::string_view text, WideString& out) {
-    out.clear();
+std::optional<WideString> Utf8ToUtf16(std::string_view text) {
+    WideString out;
     size_t pos = 0;
     while (pos < text.size()) {
-        char32_t codePoint = 0;
-        if (!DecodeUtf8(text, pos, codePoint))
-            return false;
-        AppendUtf16(out, codePoint);
+        const std::optional<char32_t> codePoint = DecodeUtf8(text, pos);
+        if (!codePoint)
+            return std::nullopt;
+        AppendUtf16(out, *codePoint);
     }
-    return true;
+    return out;
 }
 
-bool Utf16ToUtf8(const WideString& text, std::string& out) {
-    out.clear();
+std::optional<std::string> Utf16ToUtf8(const WideString& text) {
+    std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t codePoint = text[i];
         if (codePoint >= 0xDC00 && codePoint <= 0xDFFF)
-            return false;
+            return std::nullopt;
         if (codePoint >= 0xD800 && codePoint <= 0xDBFF) {
             if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
-                return false;
+                return std::nullopt;
             codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (text[++i] - 0xDC00);
         }
         if (codePoint < 0x80) {
@@ -136,7 +137,7 @@ bool Utf16ToUtf8(const WideString& text, std::string& out) {
             out += static_cast<char>(0x80 | (codePoint & 0x3F));
         }
     }
-    return true;
+    return out;
 }
 
 bool IsStringType(TValueType type) {

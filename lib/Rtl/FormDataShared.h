@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,20 +23,21 @@ bool IsIdentChar(unsigned char c);
 // bare would read back as different tokens.
 bool IsIdentifier(std::string_view s, bool allowDots);
 
-// Decodes one strictly valid UTF-8 sequence at pos and moves pos past it; false for overlong forms,
-// surrogates and values past U+10FFFF, so every accepted byte sequence has exactly one UTF-16 form.
-bool DecodeUtf8(std::string_view text, size_t& pos, char32_t& codePoint);
+// Decodes one strictly valid UTF-8 sequence at pos (which must lie inside text) and moves pos past
+// it; nothing for overlong forms, surrogates and values past U+10FFFF, so every accepted byte
+// sequence has exactly one UTF-16 form. pos stays where it was when nothing is decoded.
+std::optional<char32_t> DecodeUtf8(std::string_view text, size_t& pos);
 void AppendUtf16(WideString& out, char32_t codePoint);
-// False for text that is not strictly valid UTF-8 (UTF-16); out holds a partial result then.
-bool Utf8ToUtf16(std::string_view text, WideString& out);
-bool Utf16ToUtf8(const WideString& text, std::string& out);
+// Nothing for text that is not strictly valid UTF-8 (UTF-16: an unpaired surrogate).
+std::optional<WideString> Utf8ToUtf16(std::string_view text);
+std::optional<std::string> Utf16ToUtf8(const WideString& text);
 
 // Restores the depth counter on every exit path, including the exceptions that unwind a rejected
 // input.
 class NestingGuard {
 public:
     template <typename OnTooDeep> NestingGuard(int& depth, OnTooDeep onTooDeep) : depth_(depth) {
-        if (depth_ >= kFormMaxNesting)
+        if (depth_ >= FormMaxNesting)
             onTooDeep();
         ++depth_;
     }

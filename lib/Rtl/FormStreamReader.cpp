@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -21,8 +22,8 @@ public:
 
     TFormObject ReadRoot() {
         try {
-            static constexpr uint8_t kSignature[4] = {'T', 'P', 'F', '0'};
-            for (uint8_t expected : kSignature) {
+            static constexpr uint8_t Signature[4] = {'T', 'P', 'F', '0'};
+            for (uint8_t expected : Signature) {
                 if (reader_.ReadU8() != expected)
                     Invalid();
             }
@@ -123,8 +124,7 @@ private:
             break;
         case TValueType::vaExtended: {
             reader_.ReadInto(value.Extended.data(), value.Extended.size());
-            BinaryFloat decoded;
-            if (!DecodeExtended(value.Extended, decoded))
+            if (!DecodeExtended(value.Extended))
                 Invalid();
             break;
         }
@@ -157,10 +157,13 @@ private:
         case TValueType::vaWString:
             value.Wide = reader_.ReadWideString(ReadLength());
             break;
-        case TValueType::vaUTF8String:
-            if (!Utf8ToUtf16(reader_.ReadString(ReadLength()), value.Wide))
+        case TValueType::vaUTF8String: {
+            std::optional<WideString> wide = Utf8ToUtf16(reader_.ReadString(ReadLength()));
+            if (!wide)
                 Invalid();
+            value.Wide = std::move(*wide);
             break;
+        }
         case TValueType::vaSet:
             for (;;) {
                 AnsiString item = reader_.ReadShortString();

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -138,19 +139,18 @@ private:
             WriteLittleEndian(static_cast<uint64_t>(value.Integer), 8);
             return;
         case TValueType::vaExtended: {
-            BinaryFloat decoded;
-            if (!DecodeExtended(value.Extended, decoded))
+            if (!DecodeExtended(value.Extended))
                 Fail(context() + " is not a finite number");
             WriteType(value.Type);
             out_.insert(out_.end(), value.Extended.begin(), value.Extended.end());
             return;
         }
         case TValueType::vaSingle: {
-            float number = 0;
-            if (!DoubleToSingle(value.Float, number))
+            const std::optional<float> number = DoubleToSingle(value.Float);
+            if (!number)
                 Fail(context() + " is not a finite single-precision number");
             uint32_t bits = 0;
-            std::memcpy(&bits, &number, sizeof bits);
+            std::memcpy(&bits, &*number, sizeof bits);
             WriteType(value.Type);
             WriteLittleEndian(bits, 4);
             return;
@@ -182,12 +182,12 @@ private:
                 WriteLittleEndian(unit, 2);
             return;
         case TValueType::vaUTF8String: {
-            std::string bytes;
-            if (!Utf16ToUtf8(value.Wide, bytes))
+            const std::optional<std::string> bytes = Utf16ToUtf8(value.Wide);
+            if (!bytes)
                 Fail(context() + " holds an unpaired surrogate");
             WriteType(value.Type);
-            WriteLength(bytes.size(), context());
-            WriteRaw(bytes);
+            WriteLength(bytes->size(), context());
+            WriteRaw(*bytes);
             return;
         }
         case TValueType::vaSet:

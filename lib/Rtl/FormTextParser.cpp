@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -43,10 +44,10 @@ bool TextHasValidUtf8BeyondAscii(std::string_view text) {
     bool beyondAscii = false;
     size_t pos = 0;
     while (pos < text.size()) {
-        char32_t codePoint = 0;
-        if (!DecodeUtf8(text, pos, codePoint))
+        const std::optional<char32_t> codePoint = DecodeUtf8(text, pos);
+        if (!codePoint)
             return false;
-        beyondAscii = beyondAscii || codePoint >= 0x80;
+        beyondAscii = beyondAscii || *codePoint >= 0x80;
     }
     return beyondAscii;
 }
@@ -202,9 +203,8 @@ private:
                         token.Wide += static_cast<char16_t>(c);
                         ++pos_;
                     } else {
-                        char32_t codePoint = 0;
-                        DecodeUtf8(text_, pos_, codePoint); // the whole text was validated up front
-                        AppendUtf16(token.Wide, codePoint);
+                        // The whole text was validated up front, so this always decodes.
+                        AppendUtf16(token.Wide, DecodeUtf8(text_, pos_).value());
                     }
                 }
             } else if (!AtEnd() && Current() == '#') {
@@ -511,30 +511,32 @@ private:
         const DecimalNumber decimal = NormalizeDecimal(std::move(digits), exponent - fractionDigits);
 
         TFormValue value;
-        BinaryFloat binary{negative, 0, 0};
-        switch (suffix) {
-        case 'c':
-            value.Type = TValueType::vaCurrency;
-            if (!DecimalToCurrency(decimal, negative, value.Integer))
+        if (suffix == 'c') {
+            const std::optional<int64_t> amount = DecimalToCurrency(decimal, negative);
+            if (!amount)
                 ThrowParser(token.Line, "Currency value out of range");
+            value.Type = TValueType::vaCurrency;
+            value.Integer = *amount;
             return value;
+        }
+        const auto toBinary = [&](const FloatFormat& format) {
+            const std::optional<BinaryMagnitude> magnitude = DecimalToBinary(decimal, format);
+            if (!magnitude)
+                ThrowParser(token.Line, "Floating point value out of range");
+            return BinaryFloat{negative, magnitude->Mantissa, magnitude->Exponent};
+        };
+        switch (suffix) {
         case 's':
             value.Type = TValueType::vaSingle;
-            if (!DecimalToBinary(decimal, kSingleFormat, binary.Mantissa, binary.Exponent))
-                ThrowParser(token.Line, "Floating point value out of range");
-            value.Float = EncodeSingle(binary);
+            value.Float = EncodeSingle(toBinary(SingleFormat));
             return value;
         case 'd':
             value.Type = TValueType::vaDate;
-            if (!DecimalToBinary(decimal, kDoubleFormat, binary.Mantissa, binary.Exponent))
-                ThrowParser(token.Line, "Floating point value out of range");
-            value.Float = EncodeDouble(binary);
+            value.Float = EncodeDouble(toBinary(DoubleFormat));
             return value;
         default:
             value.Type = TValueType::vaExtended;
-            if (!DecimalToBinary(decimal, kExtendedFormat, binary.Mantissa, binary.Exponent))
-                ThrowParser(token.Line, "Floating point value out of range");
-            value.Extended = EncodeExtended(binary);
+            value.Extended = EncodeExtended(toBinary(ExtendedFormat));
             return value;
         }
     }

@@ -1,5 +1,6 @@
 #include "FormData.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,8 +14,8 @@ namespace {
 using namespace FormDataShared;
 using namespace FloatText;
 
-constexpr size_t kStringPieceWidth = 64;
-constexpr size_t kHexDigitsPerLine = 64;
+constexpr size_t StringPieceWidth = 64;
+constexpr size_t HexDigitsPerLine = 64;
 
 // Printable ASCII goes inside quotes, everything else becomes #codes, so the text stays ASCII and
 // no character is at the mercy of an editor's encoding. With a piece width, pieces also end after
@@ -60,9 +61,9 @@ std::vector<AnsiString> StringPieces(const WideString& units, size_t pieceWidth)
 
 std::vector<AnsiString> RenderString(const WideString& units) {
     std::vector<AnsiString> pieces = StringPieces(units, std::string::npos);
-    if (pieces.front().size() <= kStringPieceWidth)
+    if (pieces.front().size() <= StringPieceWidth)
         return pieces;
-    return StringPieces(units, kStringPieceWidth);
+    return StringPieces(units, StringPieceWidth);
 }
 
 class FormTextRenderer {
@@ -151,25 +152,25 @@ private:
             out_ += std::to_string(value.Integer);
             return;
         case TValueType::vaExtended: {
-            BinaryFloat decoded;
-            if (!DecodeExtended(value.Extended, decoded))
+            const std::optional<BinaryFloat> decoded = DecodeExtended(value.Extended);
+            if (!decoded)
                 Fail(context() + " is not a finite number");
-            out_ += FormatDecimal(decoded.Negative, ShortestDecimal(decoded, kExtendedFormat));
+            out_ += FormatDecimal(decoded->Negative, ShortestDecimal(*decoded, ExtendedFormat));
             return;
         }
         case TValueType::vaSingle: {
-            float number = 0;
-            BinaryFloat decoded;
-            if (!DoubleToSingle(value.Float, number) || !DecodeSingle(number, decoded))
+            const std::optional<float> number = DoubleToSingle(value.Float);
+            const std::optional<BinaryFloat> decoded = number ? DecodeSingle(*number) : std::nullopt;
+            if (!decoded)
                 Fail(context() + " is not a finite single-precision number");
-            out_ += FormatDecimal(decoded.Negative, ShortestDecimal(decoded, kSingleFormat)) + "s";
+            out_ += FormatDecimal(decoded->Negative, ShortestDecimal(*decoded, SingleFormat)) + "s";
             return;
         }
         case TValueType::vaDate: {
-            BinaryFloat decoded;
-            if (!DecodeDouble(value.Float, decoded))
+            const std::optional<BinaryFloat> decoded = DecodeDouble(value.Float);
+            if (!decoded)
                 Fail(context() + " is not a finite number");
-            out_ += FormatDecimal(decoded.Negative, ShortestDecimal(decoded, kDoubleFormat)) + "d";
+            out_ += FormatDecimal(decoded->Negative, ShortestDecimal(*decoded, DoubleFormat)) + "d";
             return;
         }
         case TValueType::vaCurrency:
@@ -225,14 +226,14 @@ private:
             return;
         }
         case TValueType::vaBinary: {
-            static constexpr char kHex[] = "0123456789ABCDEF";
+            static constexpr char HexDigits[] = "0123456789ABCDEF";
             out_ += '{';
             for (size_t i = 0; i < value.Text.size(); ++i) {
-                if (i % (kHexDigitsPerLine / 2) == 0)
+                if (i % (HexDigitsPerLine / 2) == 0)
                     NewLine(indent + 2);
                 const auto byte = static_cast<unsigned char>(value.Text[i]);
-                out_ += kHex[byte >> 4];
-                out_ += kHex[byte & 15];
+                out_ += HexDigits[byte >> 4];
+                out_ += HexDigits[byte & 15];
             }
             out_ += '}';
             return;

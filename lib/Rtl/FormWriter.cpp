@@ -65,7 +65,7 @@ void TWriter::Add(const AnsiString& name, TFormValue value) {
 
 void TWriter::WriteProperties(TPersistent& instance, TPersistent* ancestor, const AnsiString& prefix,
                               std::vector<TFormProperty>& properties) {
-    if (std::count(prefix.begin(), prefix.end(), '.') >= kFormMaxNesting)
+    if (std::count(prefix.begin(), prefix.end(), '.') >= FormMaxNesting)
         throw EWriteError("Form nesting too deep");
     std::vector<TFormProperty>* const savedProperties = properties_;
     const AnsiString savedPrefix = prefix_;
@@ -195,7 +195,7 @@ bool WrittenAsChild(const TComponent& root, const TComponent* component) {
 
 void WriteChildren(TWriter& writer, TComponent& root, TComponent* ancestor, const TComponent& parent,
                    std::vector<TFormObject>& children, int depth) {
-    if (depth >= kFormMaxNesting)
+    if (depth >= FormMaxNesting)
         throw EWriteError("Form nesting too deep");
     for (int i = 0; i < root.ComponentCount(); ++i) {
         TComponent* component = root.Components(i);

@@ -112,15 +112,15 @@ void SetFormatConversionRoutines(TAnsiToWideRoutine ansiToWide, TWideToAnsiRouti
 
 namespace {
 
-constexpr int kMaxFieldSize = 1000000;
-constexpr int kMaxFloatDigits = 18;
-constexpr int kDefaultSignificantDigits = 15;
-constexpr int kDefaultFixedDecimals = 2;
+constexpr int MaxFieldSize = 1000000;
+constexpr int MaxFloatDigits = 18;
+constexpr int DefaultSignificantDigits = 15;
+constexpr int DefaultFixedDecimals = 2;
 
 // Digits are asked for this far beyond the last one shown. A value exactly halfway between two results
 // has just one digit beyond the last shown, so it comes out exactly and rounds away from zero; any other
 // value would need a run of this many 9s or 0s after the last shown digit to be rounded the wrong way.
-constexpr int kGuardDigits = 40;
+constexpr int GuardDigits = 40;
 
 // A finite value as 0.DIGITS x 10^PointPosition: PointPosition is the number of digits before the
 // decimal point. Empty digits mean zero.
@@ -205,16 +205,16 @@ void RoundToDigitCount(DecimalNumber& number, int keep) {
 }
 
 DecimalNumber RoundedToSignificantDigits(long double value, int significantDigits) {
-    DecimalNumber number = DecimalDigitsOf(value, significantDigits + kGuardDigits);
+    DecimalNumber number = DecimalDigitsOf(value, significantDigits + GuardDigits);
     RoundToDigitCount(number, significantDigits);
     return number;
 }
 
 DecimalNumber RoundedToDecimals(long double value, int decimals) {
     // Enough for any value below 10; larger values are printed again once their size is known.
-    int firstGuess = 1 + decimals + kGuardDigits;
+    int firstGuess = 1 + decimals + GuardDigits;
     DecimalNumber number = DecimalDigitsOf(value, firstGuess);
-    int needed = number.pointPosition + decimals + kGuardDigits;
+    int needed = number.pointPosition + decimals + GuardDigits;
     if (needed > firstGuess)
         number = DecimalDigitsOf(value, needed);
     RoundToDigitCount(number, number.pointPosition + decimals);
@@ -255,7 +255,7 @@ template <typename CharT> struct LocalSymbols {
                                 : TextKind<CharT>::FromWide(WideString(1, settings.ThousandSeparator))),
           currencyString(TextKind<CharT>::FromWide(settings.CurrencyString)),
           currencyFormat(settings.CurrencyFormat), negCurrFormat(settings.NegCurrFormat),
-          currencyDecimals(std::min<int>(settings.CurrencyDecimals, kMaxFloatDigits)) {}
+          currencyDecimals(std::min<int>(settings.CurrencyDecimals, MaxFloatDigits)) {}
 
     String decimalSeparator;
     String thousandSeparator;
@@ -389,8 +389,8 @@ std::basic_string<CharT> FixedText(long double value, int decimals, bool grouped
 }
 
 // '$' stands for the currency string, '1' for the amount.
-constexpr std::string_view kPositiveCurrencyLayouts[] = {"$1", "1$", "$ 1", "1 $"};
-constexpr std::string_view kNegativeCurrencyLayouts[] = {
+constexpr std::string_view PositiveCurrencyLayouts[] = {"$1", "1$", "$ 1", "1 $"};
+constexpr std::string_view NegativeCurrencyLayouts[] = {
     "($1)", "-$1",  "$-1",  "$1-",  "(1$)", "-1$",  "1-$",   "1$-",
     "-1 $", "-$ 1", "1 $-", "$ 1-", "$ -1", "1- $", "($ 1)", "(1 $)",
 };
@@ -404,10 +404,10 @@ std::basic_string<CharT> CurrencyText(long double value, int decimals, const Loc
     std::string_view layout;
     if (ShowsMinus(number)) {
         int index = symbols.negCurrFormat;
-        layout = kNegativeCurrencyLayouts[index < 16 ? index : 0];
+        layout = NegativeCurrencyLayouts[index < 16 ? index : 0];
     } else {
         int index = symbols.currencyFormat;
-        layout = kPositiveCurrencyLayouts[index < 4 ? index : 0];
+        layout = PositiveCurrencyLayouts[index < 4 ? index : 0];
     }
     std::basic_string<CharT> out;
     for (char c : layout) {
@@ -504,7 +504,7 @@ private:
         int value = 0;
         while (CurrentIsDigit()) {
             value = value * 10 + static_cast<int>(format_[position_] - '0');
-            if (value > kMaxFieldSize)
+            if (value > MaxFieldSize)
                 FailInvalid();
             ++position_;
         }
@@ -513,7 +513,7 @@ private:
 
     // The cursor is on the colon after an argument index.
     void SelectArgument(std::optional<int> index) {
-        if (!index || *index < 0 || *index > kMaxFieldSize)
+        if (!index || *index < 0 || *index > MaxFieldSize)
             FailInvalid();
         argumentIndex_ = static_cast<size_t>(*index);
         ++position_;
@@ -547,11 +547,11 @@ private:
         if (count) {
             if (*count < 0) {
                 directive.leftJustify = true;
-                if (*count < -kMaxFieldSize)
+                if (*count < -MaxFieldSize)
                     FailInvalid();
                 directive.width = -*count;
             } else {
-                if (*count > kMaxFieldSize)
+                if (*count > MaxFieldSize)
                     FailInvalid();
                 directive.width = *count;
             }
@@ -559,7 +559,7 @@ private:
         if (CurrentIs('.')) {
             ++position_;
             std::optional<int> precision = ParseCount();
-            if (precision && *precision > kMaxFieldSize)
+            if (precision && *precision > MaxFieldSize)
                 FailInvalid();
             if (!precision)
                 directive.precision = 0;
@@ -655,8 +655,8 @@ private:
         if (!std::isfinite(value))
             return NonFiniteText<CharT>(value);
         // Precision 0 still needs one significant digit.
-        int significant = directive.precision ? std::clamp(*directive.precision, 1, kMaxFloatDigits)
-                                              : kDefaultSignificantDigits;
+        int significant = directive.precision ? std::clamp(*directive.precision, 1, MaxFloatDigits)
+                                              : DefaultSignificantDigits;
         switch (static_cast<char>(directive.type)) {
         case 'e':
             return ScientificText(value, significant, symbols_);
@@ -665,11 +665,11 @@ private:
         case 'f':
         case 'n':
             return FixedText(value,
-                             std::min(directive.precision.value_or(kDefaultFixedDecimals), kMaxFloatDigits),
+                             std::min(directive.precision.value_or(DefaultFixedDecimals), MaxFloatDigits),
                              directive.type == 'n', symbols_);
         default:
             return CurrencyText(
-                value, std::min(directive.precision.value_or(symbols_.currencyDecimals), kMaxFloatDigits),
+                value, std::min(directive.precision.value_or(symbols_.currencyDecimals), MaxFloatDigits),
                 symbols_);
         }
     }
@@ -762,5 +762,5 @@ AnsiString FloatToStr(long double value) {
 AnsiString FloatToStr(long double value, const TFormatSettings& settings) {
     if (!std::isfinite(value))
         return NonFiniteText<char>(value);
-    return GeneralText(value, kDefaultSignificantDigits, LocalSymbols<char>(settings));
+    return GeneralText(value, DefaultSignificantDigits, LocalSymbols<char>(settings));
 }

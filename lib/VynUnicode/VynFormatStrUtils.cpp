@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "Exceptions.h"
@@ -16,7 +17,7 @@ using TFormatStringError = EVynGeneralError;
 using TFormatInternalError = EVynInternalError;
 
 // Longer numbers are refused, so no index or width can ask the formatter for unbounded memory.
-constexpr int kMaxNumberDigits = 6;
+constexpr int MaxNumberDigits = 6;
 
 bool IsDigit(char16_t ch) {
     return ch >= u'0' && ch <= u'9';
@@ -57,13 +58,13 @@ std::u16string_view TFormatStrParser::UnreadRest() const {
     return {specifierCursor_, static_cast<size_t>(end_ - specifierCursor_)};
 }
 
-bool TFormatStrParser::SkipToNextPercent(std::u16string_view& skippedText) {
+std::optional<std::u16string_view> TFormatStrParser::SkipToNextPercent() {
     const char16_t* percent = std::find(specifierCursor_, end_, u'%');
     if (percent == end_)
-        return false;
-    skippedText = {specifierCursor_, static_cast<size_t>(percent - specifierCursor_)};
+        return std::nullopt;
+    const std::u16string_view skippedText{specifierCursor_, static_cast<size_t>(percent - specifierCursor_)};
     specifierCursor_ = percent;
-    return true;
+    return skippedText;
 }
 
 void TFormatStrParser::FailInvalidSpecifier() const {
@@ -86,7 +87,7 @@ void TFormatStrParser::Expect(char16_t ch) {
 bool TFormatStrParser::ConsumeDigits() {
     int count = 0;
     while (specifierCursor_ != end_ && IsDigit(*specifierCursor_)) {
-        if (++count > kMaxNumberDigits)
+        if (++count > MaxNumberDigits)
             FailInvalidSpecifier();
         ParsedText.AppendChar(*specifierCursor_);
         ++specifierCursor_;
@@ -110,19 +111,18 @@ void TFormatStrParser::ExpectConversion() {
 }
 
 // Reads ahead without consuming: digits followed by a colon name the argument.
-bool TFormatStrParser::PeekExplicitIndex(int32_t& index) {
+std::optional<int32_t> TFormatStrParser::PeekExplicitIndex() const {
     int32_t value = 0;
     int count = 0;
     const char16_t* cursor = specifierCursor_;
     for (; cursor != end_ && IsDigit(*cursor); ++cursor) {
-        if (++count > kMaxNumberDigits)
+        if (++count > MaxNumberDigits)
             FailInvalidSpecifier();
         value = value * 10 + (*cursor - u'0');
     }
     if (count == 0 || cursor == end_ || *cursor != u':')
-        return false;
-    index = value;
-    return true;
+        return std::nullopt;
+    return value;
 }
 
 void TFormatStrParser::NumberImplicitArgument() {
@@ -137,11 +137,10 @@ bool TFormatStrParser::ParseSpecifier() {
     if (specifierCursor_ == end_ || Consume(u' ') || Consume(u'%'))
         return false;
 
-    int32_t explicitIndex = 0;
-    if (PeekExplicitIndex(explicitIndex)) {
+    if (const std::optional<int32_t> explicitIndex = PeekExplicitIndex()) {
         ++ExplicitSpecifiers;
         // Numbering goes on above the highest index seen, so no later argument reuses an earlier one.
-        ArgIndex = std::max(ArgIndex, explicitIndex);
+        ArgIndex = std::max(ArgIndex, *explicitIndex);
     } else {
         NumberImplicitArgument();
         for (char ch : std::to_string(ArgIndex))
@@ -215,9 +214,8 @@ WideString PreformatFloats(std::u16string_view format, const std::vector<TVarRec
     // would take for its end.
     WideString out;
     out.reserve(format.size());
-    std::u16string_view literal;
-    while (parser.SkipToNextPercent(literal)) {
-        out.append(literal);
+    while (const std::optional<std::u16string_view> literal = parser.SkipToNextPercent()) {
+        out.append(*literal);
         parser.ParsedText.Reset();
         const bool isSpecifier = parser.ParseSpecifier();
         const WideString specifier = parser.ParsedText.AccumulatedText();
@@ -243,20 +241,20 @@ size_t FormatWideToBuffer(char16_t* buffer, size_t capacity, std::u16string_view
 
 namespace {
 
-constexpr size_t kLocalBufferSize = 4096;
+constexpr size_t LocalBufferSize = 4096;
 // Formats this long are expected to give results beyond the local buffer.
-constexpr size_t kLongFormatLength = 3072;
+constexpr size_t LongFormatLength = 3072;
 
 WideString FormatWideWith(const WideString& format, const std::vector<TVarRec>& args,
                           const TFormatSettings* settings) {
     // A result that fills the whole capacity may have been cut, so it must stay below it.
-    if (format.size() < kLongFormatLength) {
-        std::array<char16_t, kLocalBufferSize> local;
+    if (format.size() < LongFormatLength) {
+        std::array<char16_t, LocalBufferSize> local;
         const size_t count = FormatWideToBuffer(local.data(), local.size() - 1, format, args, settings);
         if (count < local.size() - 1)
             return WideString(local.data(), count);
     }
-    size_t size = std::max(kLocalBufferSize, format.size());
+    size_t size = std::max(LocalBufferSize, format.size());
     for (;;) {
         if (size > WideString().max_size() / 2)
             throw EOutOfResources("Formatted text is too long");
@@ -295,9 +293,8 @@ WideString MakeIndexesExplicit(const WideString& format) {
     // The text read so far, with inserted indexes; kept apart from the parser's builder, which could
     // not hold zero units of the literal text.
     WideString explicitText;
-    std::u16string_view literal;
-    while (parser.SkipToNextPercent(literal)) {
-        explicitText.append(literal);
+    while (const std::optional<std::u16string_view> literal = parser.SkipToNextPercent()) {
+        explicitText.append(*literal);
         parser.ParsedText.Reset();
         try {
             parser.ParseSpecifier();
@@ -319,8 +316,7 @@ WideString MakeIndexesExplicit(const WideString& format) {
 std::vector<WideString> ListFormatSpecifiers(std::u16string_view format) {
     std::vector<WideString> specifiers;
     TFormatStrParser parser(format);
-    std::u16string_view literal;
-    while (parser.SkipToNextPercent(literal)) {
+    while (parser.SkipToNextPercent()) {
         parser.ParsedText.Reset();
         if (parser.ParseSpecifier())
             specifiers.push_back(parser.ParsedText.AccumulatedText());
@@ -333,9 +329,9 @@ int32_t ExplicitIndexOf(std::u16string_view specifier) {
     if (colon == std::u16string_view::npos)
         return -1;
     // Nine digits stay within 32 bits, with room for numbering beyond the highest written index.
-    constexpr size_t kMaxIndexDigits = 9;
+    constexpr size_t MaxIndexDigits = 9;
     const std::u16string_view digits = colon == 0 ? std::u16string_view() : specifier.substr(1, colon - 1);
-    if (digits.empty() || digits.size() > kMaxIndexDigits ||
+    if (digits.empty() || digits.size() > MaxIndexDigits ||
         !std::all_of(digits.begin(), digits.end(), IsDigit))
         RaiseInvalidSpecifier(WideString(specifier), {});
     int32_t index = 0;

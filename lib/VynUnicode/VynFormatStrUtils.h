@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -32,9 +33,9 @@ public:
     TFormatStrParser(const TFormatStrParser&) = delete;
     TFormatStrParser& operator=(const TFormatStrParser&) = delete;
 
-    // Moves the cursor to the next '%' of the unread rest and returns the text skipped over; false, and
-    // nothing moved, when no '%' remains.
-    bool SkipToNextPercent(std::u16string_view& skippedText);
+    // Moves the cursor to the next '%' of the unread rest and returns the text skipped over; nothing,
+    // and nothing moved, when no '%' remains.
+    std::optional<std::u16string_view> SkipToNextPercent();
     // The cursor is on a '%'. Appends the specifier to ParsedText, an inserted "N:" included when it
     // named no argument of its own; false for "%%", "% " and a trailing '%', which are appended as
     // they are written.
@@ -56,7 +57,7 @@ private:
     bool ConsumeDigits();
     void ExpectDigits();
     void ExpectConversion();
-    bool PeekExplicitIndex(int32_t& index);
+    std::optional<int32_t> PeekExplicitIndex() const;
     void NumberImplicitArgument();
     [[noreturn]] void FailInvalidSpecifier() const;
 

@@ -76,7 +76,7 @@ std::string ReadError(const Bytes& stream) {
     return "<no error>";
 }
 
-const char* const kSample = R"(object FerruleForm: TFerruleForm
+const char* const Sample = R"(object FerruleForm: TFerruleForm
   Left = 556
   BorderIcons = []
   BorderStyle = bsToolWindow
@@ -160,7 +160,7 @@ std::array<uint8_t, 10> ExtendedBytes(uint64_t mantissa, uint16_t signAndExponen
 // ---------------------------------------------------------------------------------------------
 
 TEST(FormText, SampleFormBuildsTheTree) {
-    const TFormObject form = ParseFormText(kSample);
+    const TFormObject form = ParseFormText(Sample);
     EXPECT_EQ(form.ClassName, "TFerruleForm");
     EXPECT_EQ(form.Name, "FerruleForm");
     EXPECT_EQ(form.Flags, 0);
@@ -374,7 +374,7 @@ TEST(FormRoundTrip, CanonicalTextSurvivesTextToBinaryToText) {
     const Bytes stream = WriteFormBinary(ParseFormText(text));
     EXPECT_EQ(RenderFormText(ReadFormBinary(stream)), text);
     EXPECT_EQ(WriteFormBinary(ParseFormText(RenderFormText(ReadFormBinary(stream)))), stream);
-    EXPECT_EQ(RenderFormText(ParseFormText(kSample)), Crlf(kSample));
+    EXPECT_EQ(RenderFormText(ParseFormText(Sample)), Crlf(Sample));
 }
 
 TEST(FormRoundTrip, NonCanonicalStreamsKeepTheirValuesThroughText) {
@@ -487,8 +487,8 @@ TEST(FormBinaryErrors, NestingIsBounded) {
         value.insert(value.end(), static_cast<size_t>(depth), 0x00);
         return StreamWithValue(value);
     };
-    EXPECT_NO_THROW(ReadFormBinary(nestedLists(kFormMaxNesting - 1)));
-    EXPECT_EQ(ReadError(nestedLists(kFormMaxNesting)), "Form nesting too deep");
+    EXPECT_NO_THROW(ReadFormBinary(nestedLists(FormMaxNesting - 1)));
+    EXPECT_EQ(ReadError(nestedLists(FormMaxNesting)), "Form nesting too deep");
     EXPECT_EQ(ReadError(nestedLists(100000)), "Form nesting too deep");
 
     Bytes objects = Str("TPF0");
@@ -497,8 +497,8 @@ TEST(FormBinaryErrors, NestingIsBounded) {
     EXPECT_EQ(ReadError(objects), "Form nesting too deep");
 
     // The text parser counts the same way, so whatever it accepts reads back.
-    const std::string deepText = "object A: TA\n  P = " + std::string(kFormMaxNesting - 1, '(') +
-                                 std::string(kFormMaxNesting - 1, ')') + "\nend";
+    const std::string deepText = "object A: TA\n  P = " + std::string(FormMaxNesting - 1, '(') +
+                                 std::string(FormMaxNesting - 1, ')') + "\nend";
     EXPECT_NO_THROW(ReadFormBinary(WriteFormBinary(ParseFormText(deepText))));
     EXPECT_EQ(ParseError("object A: TA\n  P = " + std::string(100000, '(')), "Line 2: Nesting too deep");
 }
@@ -646,9 +646,9 @@ TEST(FormFuzz, MutatedInputNeverCrashes) {
         std::string text = textSeed;
         for (unsigned m = 1 + random() % 3; m > 0; --m) {
             const size_t at = random() % text.size();
-            static const char kInteresting[] = "'#$+-.=:[](){}<>\r\n 0aZE";
+            static const char Interesting[] = "'#$+-.=:[](){}<>\r\n 0aZE";
             if (random() % 2 == 0)
-                text[at] = kInteresting[random() % (sizeof kInteresting - 1)];
+                text[at] = Interesting[random() % (sizeof Interesting - 1)];
             else
                 text.erase(at, 1 + random() % 8);
         }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,16 @@ TEST(FormatStrParser, NeverReadsBeyondTheGivenLength) {
     const WideString digits = u"%1234567:d";
     EXPECT_EQ(InvalidSpecifierOf(std::u16string_view(digits).substr(0, 7)),
               "Invalid Format Specifier: %0:123456");
+}
+
+TEST(FormatStrParser, SkippingToAPercentTellsEmptyLiteralTextFromNoPercentLeft) {
+    TFormatStrParser parser(u"%d, %s tail"sv);
+    EXPECT_EQ(parser.SkipToNextPercent(), u""sv) << "a '%' right at the cursor skips nothing";
+    EXPECT_TRUE(parser.ParseSpecifier());
+    EXPECT_EQ(parser.SkipToNextPercent(), u", "sv);
+    EXPECT_TRUE(parser.ParseSpecifier());
+    EXPECT_EQ(parser.SkipToNextPercent(), std::nullopt);
+    EXPECT_EQ(parser.UnreadRest(), u" tail"sv) << "nothing moved";
 }
 
 TEST(FormatTypeClass, ClassifiesByTheLastCharacterInEitherCase) {

@@ -17,18 +17,18 @@
 
 namespace {
 
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
 
 int Usage() {
     std::cerr << "usage: formc <input.dfm> <output.bin>\n"
                  "       formc --to-text <input.bin> <output.dfm>\n";
-    return kExitUsage;
+    return ExitUsage;
 }
 
 int Fail(const std::string& path, const std::string& message) {
     std::cerr << "formc: " << path << ": " << message << "\n";
-    return kExitFailure;
+    return ExitFailure;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& contents) {
@@ -100,5 +100,5 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         std::cerr << "formc: " << e.what() << "\n";
     }
-    return kExitFailure;
+    return ExitFailure;
 }
