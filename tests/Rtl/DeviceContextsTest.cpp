@@ -41,7 +41,8 @@ protected:
 class DeviceContexts : public ::testing::Test {
 protected:
     void SetUp() override {
-        units_ = std::make_unique<TUnitStartup>(std::initializer_list<const TUnitInfo*>{&RtlFormsUnit, &RtlStdCtrlsUnit});
+        units_ = std::make_unique<TUnitStartup>(
+            std::initializer_list<const TUnitInfo*>{&RtlFormsUnit, &RtlStdCtrlsUnit});
         form_ = TCustomForm::CreateNew<TForm>(Application);
         form_->SetClientWidth(200);
         form_->SetClientHeight(100);

@@ -23,7 +23,9 @@ bool KernelHandleAlive(HANDLE handle) {
     return ::GetHandleInformation(handle, &flags) != FALSE;
 }
 
-bool GdiObjectAlive(HGDIOBJ object) { return ::GetObjectType(object) != 0; }
+bool GdiObjectAlive(HGDIOBJ object) {
+    return ::GetObjectType(object) != 0;
+}
 
 // One kind of handle: how to make one, and whether one is still open. Kinds whose freed handles
 // cannot be asked about safely (memory, SIDs, find handles) answer "unknown".
@@ -69,7 +71,8 @@ struct ModuleKind {
     static std::optional<bool> Alive(HMODULE h) {
         // The low bits of a data-file module mark it as such; the mapping starts below them.
         MEMORY_BASIC_INFORMATION region{};
-        const auto base = reinterpret_cast<const void*>(reinterpret_cast<UINT_PTR>(h) & ~static_cast<UINT_PTR>(3));
+        const auto base =
+            reinterpret_cast<const void*>(reinterpret_cast<UINT_PTR>(h) & ~static_cast<UINT_PTR>(3));
         return ::VirtualQuery(base, &region, sizeof region) != 0 && region.State == MEM_COMMIT;
     }
 };
@@ -81,14 +84,15 @@ struct RegKeyKind {
         return key;
     }
     static std::optional<bool> Alive(HKEY h) {
-        return ::RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                  nullptr, nullptr) == ERROR_SUCCESS;
+        return ::RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     }
 };
 struct WindowKind {
     using Owner = UniqueWindow;
     static HWND Make() {
-        return ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        return ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                 nullptr);
     }
     static std::optional<bool> Alive(HWND h) { return ::IsWindow(h) != FALSE; }
 };
@@ -153,8 +157,7 @@ struct MemoryDCKind {
     static std::optional<bool> Alive(HDC h) { return GdiObjectAlive(h); }
 };
 
-template <class Kind>
-class HandleOwner : public ::testing::Test {
+template <class Kind> class HandleOwner : public ::testing::Test {
 protected:
     using Owner = typename Kind::Owner;
 
@@ -164,23 +167,21 @@ protected:
         return made.release();
     }
     // Closed: not alive any more, where the kind can tell.
-    template <typename H>
-    static void ExpectClosed(H handle) {
+    template <typename H> static void ExpectClosed(H handle) {
         if (const std::optional<bool> alive = Kind::Alive(handle)) {
             EXPECT_FALSE(*alive);
         }
     }
-    template <typename H>
-    static void ExpectOpen(H handle) {
+    template <typename H> static void ExpectOpen(H handle) {
         if (const std::optional<bool> alive = Kind::Alive(handle)) {
             EXPECT_TRUE(*alive);
         }
     }
 };
 
-using HandleKinds = ::testing::Types<KernelKind, FileKind, FindKind, ModuleKind, RegKeyKind, WindowKind, LocalMemoryKind,
-                                     GlobalMemoryKind, SidKind, BrushKind, FontKind, PenKind, BitmapKind, RegionKind,
-                                     GdiObjectKind, MemoryDCKind>;
+using HandleKinds = ::testing::Types<KernelKind, FileKind, FindKind, ModuleKind, RegKeyKind, WindowKind,
+                                     LocalMemoryKind, GlobalMemoryKind, SidKind, BrushKind, FontKind, PenKind,
+                                     BitmapKind, RegionKind, GdiObjectKind, MemoryDCKind>;
 TYPED_TEST_SUITE(HandleOwner, HandleKinds);
 
 TYPED_TEST(HandleOwner, AnEmptyOwnerHoldsTheKindsInvalidValueAndClosesNothing) {

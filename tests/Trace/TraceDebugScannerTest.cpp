@@ -57,7 +57,8 @@ TraceDebugContent TwoUnits() {
                           {0x180, "GetCommonFilesFolder", ""},
                           {0x3F0, "StraddlesIntoTheNextUnit", ""},
                           {0x420, "TFerruleForm", "Timer1Timer"}};
-    content.Lines = {{0x100, 40}, {0x110, 41}, {0x180, 115}, {0x1A0, 120}, {0x1B0, 118}, {0x400, 7}, {0x420, 12}};
+    content.Lines = {{0x100, 40},  {0x110, 41}, {0x180, 115}, {0x1A0, 120},
+                     {0x1B0, 118}, {0x400, 7},  {0x420, 12}};
     return content;
 }
 
@@ -128,8 +129,12 @@ TEST(TraceDebugScanner, VariableLengthNumbersAndRunningSums) {
 
 TEST(TraceDebugScanner, NamesInAllThreeForms) {
     // Packed "Ab_9": codes 11, 38, 63, 10; then a terminating zero code.
-    const std::vector<uint8_t> packed = {static_cast<uint8_t>(11 | (38 << 6)), static_cast<uint8_t>((38 >> 2) | (63 << 4)),
-                                         static_cast<uint8_t>((63 >> 4) | (10 << 2)), 0, 0, 0};
+    const std::vector<uint8_t> packed = {static_cast<uint8_t>(11 | (38 << 6)),
+                                         static_cast<uint8_t>((38 >> 2) | (63 << 4)),
+                                         static_cast<uint8_t>((63 >> 4) | (10 << 2)),
+                                         0,
+                                         0,
+                                         0};
     std::vector<uint8_t> area = packed;
     std::vector<uint8_t> at = {2};
     at.insert(at.end(), packed.begin(), packed.end());
@@ -147,8 +152,9 @@ TEST(TraceDebugScanner, NamesInAllThreeForms) {
 }
 
 TEST(TraceDebugScanner, NamesRoundTripThroughTheWriterInTheirShortestExactForm) {
-    for (const std::string& name : std::vector<std::string>{"Ferrule", "@Ferrule", "_Z3fooi", "operator<<", "0", "1x", "std::vector<int>::push_back",
-                                   "@", "a", std::string(300, 'q')}) {
+    for (const std::string& name :
+         std::vector<std::string>{"Ferrule", "@Ferrule", "_Z3fooi", "operator<<", "0", "1x",
+                                  "std::vector<int>::push_back", "@", "a", std::string(300, 'q')}) {
         TraceDebugContent content;
         content.ModuleName = name;
         const std::vector<uint8_t> data = WriteTraceDebugData(content);
@@ -211,7 +217,8 @@ TEST(TraceDebugScanner, TablesThatRunOffTheDataAnswerWhatTheyHoldBeforeTheBreak)
     EXPECT_EQ(scanner.UnitStartOf(0x20), 0x10u);
 
     std::vector<uint8_t> pastTheEnd = WriteTraceDebugData(TwoUnits(), false);
-    for (size_t field : {UnitTableField, SourceTableField, ProcedureTableField, LineTableField, NameAreaField})
+    for (size_t field :
+         {UnitTableField, SourceTableField, ProcedureTableField, LineTableField, NameAreaField})
         pastTheEnd[field + 3] = 0x7F;
     const TTraceBinDebugScanner broken(pastTheEnd.data(), pastTheEnd.size());
     ASSERT_TRUE(broken.ValidFormat());

@@ -33,7 +33,8 @@ TEST(LocationText, WithoutALineTheProcedureAndItsOffset) {
     TTraceLocationInfo exported;
     exported.ProcedureName = "DllRegisterServer";
     exported.OffsetFromProcName = 0x1F;
-    EXPECT_EQ(FormatLocationText(0x1000, exported, std::nullopt, "", {}), Bracketed(0x1000) + " DllRegisterServer");
+    EXPECT_EQ(FormatLocationText(0x1000, exported, std::nullopt, "", {}),
+              Bracketed(0x1000) + " DllRegisterServer");
     EXPECT_EQ(FormatLocationText(0x1000, exported, std::nullopt, "", {false, true, false}),
               Bracketed(0x1000) + " DllRegisterServer + $1F");
     TTraceLocationInfo inUnit = InProcedure(0, 0);
@@ -44,20 +45,25 @@ TEST(LocationText, WithoutALineTheProcedureAndItsOffset) {
 TEST(LocationText, Line120OfAProcedureStartingOnLine115) {
     const TTraceLocationInfo start = InProcedure(115, 0);
     EXPECT_EQ(FormatLocationText(0x2000, InProcedure(120, 6), start, "", {false, true, true}),
-              Bracketed(0x2000) + " FerruleFrm.TFerruleForm.Timer1Timer (Line 120, \"app/FerruleFrm.cpp\" + 5) + $6");
+              Bracketed(0x2000) +
+                  " FerruleFrm.TFerruleForm.Timer1Timer (Line 120, \"app/FerruleFrm.cpp\" + 5) + $6");
     EXPECT_EQ(FormatLocationText(0x2000, InProcedure(120, -3), start, "", {false, true, false}),
-              Bracketed(0x2000) + " FerruleFrm.TFerruleForm.Timer1Timer (Line 120, \"app/FerruleFrm.cpp\") - $3");
+              Bracketed(0x2000) +
+                  " FerruleFrm.TFerruleForm.Timer1Timer (Line 120, \"app/FerruleFrm.cpp\") - $3");
     EXPECT_EQ(FormatLocationText(0x2000, InProcedure(120, 6), std::nullopt, "", {false, false, true}),
               Bracketed(0x2000) + " FerruleFrm.TFerruleForm.Timer1Timer (Line 120, \"app/FerruleFrm.cpp\")")
         << "no line text without a line for the procedure's start";
 }
 
 TEST(LocationText, TheModuleNameFollowsTheAddressPaddedToTwelve) {
-    EXPECT_EQ(FormatLocationText(0x2000, InProcedure(7, 0), std::nullopt, "Ferrule.exe", {true, false, false}),
-              Bracketed(0x2000) + "{Ferrule.exe } FerruleFrm.TFerruleForm.Timer1Timer (Line 7, \"app/FerruleFrm.cpp\")");
+    EXPECT_EQ(
+        FormatLocationText(0x2000, InProcedure(7, 0), std::nullopt, "Ferrule.exe", {true, false, false}),
+        Bracketed(0x2000) +
+            "{Ferrule.exe } FerruleFrm.TFerruleForm.Timer1Timer (Line 7, \"app/FerruleFrm.cpp\")");
     EXPECT_EQ(FormatLocationText(0x2000, std::nullopt, std::nullopt, "Ferrule.exe", {true, false, false}),
               Bracketed(0x2000));
-    EXPECT_EQ(FormatLocationText(0x2000, InProcedure(7, 0), std::nullopt, "AVeryLongModuleName.dll", {true, false, false})
+    EXPECT_EQ(FormatLocationText(0x2000, InProcedure(7, 0), std::nullopt, "AVeryLongModuleName.dll",
+                                 {true, false, false})
                   .substr(Bracketed(0x2000).size(), 26),
               "{AVeryLongModuleName.dll} ");
 }

@@ -79,7 +79,8 @@ public:
 private:
     void Put(uint32_t delta) {
         if (delta == EndOfTable)
-            throw std::invalid_argument("TDBG: a difference of 0x7FFFFFFF cannot be stored (it ends a table)");
+            throw std::invalid_argument(
+                "TDBG: a difference of 0x7FFFFFFF cannot be stored (it ends a table)");
         AppendVarUnsigned(bytes_, delta);
     }
     std::vector<uint8_t> bytes_;
@@ -93,9 +94,14 @@ std::vector<uint8_t> PackTraceDebugName(const std::string& name) {
     std::vector<uint8_t> out;
     const bool leadingAt = !text.empty() && text[0] == '@';
     const std::string_view packedPart = leadingAt ? std::string_view(text).substr(1) : std::string_view(text);
-    const bool packable = std::all_of(packedPart.begin(), packedPart.end(), [](char c) { return PackedCode(c) != 0; });
+    const bool packable =
+        std::all_of(packedPart.begin(), packedPart.end(), [](char c) { return PackedCode(c) != 0; });
     // The packed form's first byte must not read as a form selector (1 or 2).
-    const unsigned firstByte = packedPart.empty() ? 0 : (PackedCode(packedPart[0]) | ((packedPart.size() > 1 ? PackedCode(packedPart[1]) : 0) << 6)) & 0xFF;
+    const unsigned firstByte =
+        packedPart.empty()
+            ? 0
+            : (PackedCode(packedPart[0]) | ((packedPart.size() > 1 ? PackedCode(packedPart[1]) : 0) << 6)) &
+                  0xFF;
     if (!packable || packedPart.empty() || (!leadingAt && (firstByte == 1 || firstByte == 2))) {
         out.push_back(1);
         for (char c : text) {
@@ -136,7 +142,8 @@ std::vector<uint8_t> WriteTraceDebugData(TraceDebugContent content, bool withChe
     for (const auto& file : content.SourceFiles)
         files.Entry(file.Start, names.Reference(file.Name), 0, false);
     for (const auto& procedure : content.Procedures)
-        procedures.Entry(procedure.Start, names.Reference(procedure.Name), names.Reference(procedure.SecondName), true);
+        procedures.Entry(procedure.Start, names.Reference(procedure.Name),
+                         names.Reference(procedure.SecondName), true);
     for (const auto& line : content.Lines)
         lines.Entry(line.Start, line.Number, 0, false);
 

@@ -23,7 +23,9 @@ namespace {
 
 using namespace TraceDebugFormat;
 
-uint32_t RotateRight8(uint32_t value) { return (value >> 8) | (value << 24); }
+uint32_t RotateRight8(uint32_t value) {
+    return (value >> 8) | (value << 24);
+}
 
 char PackedCharacter(unsigned code) {
     if (code <= 10)
@@ -141,7 +143,8 @@ std::vector<TTraceBinDebugScanner::Entry> TTraceBinDebugScanner::ReadTable(size_
     return entries;
 }
 
-std::optional<TTraceBinDebugScanner::Entry> TTraceBinDebugScanner::LastAtOrBelow(size_t field, uint32_t offset) const {
+std::optional<TTraceBinDebugScanner::Entry> TTraceBinDebugScanner::LastAtOrBelow(size_t field,
+                                                                                 uint32_t offset) const {
     const std::vector<Entry> entries = ReadTable(field, 2);
     const Entry* found = nullptr;
     for (const Entry& entry : entries) {
@@ -154,8 +157,8 @@ std::optional<TTraceBinDebugScanner::Entry> TTraceBinDebugScanner::LastAtOrBelow
     return *found;
 }
 
-const TTraceBinDebugScanner::Entry* TTraceBinDebugScanner::LastStartingAtOrBelow(const std::vector<Entry>& entries,
-                                                                                uint32_t offset) {
+const TTraceBinDebugScanner::Entry*
+TTraceBinDebugScanner::LastStartingAtOrBelow(const std::vector<Entry>& entries, uint32_t offset) {
     for (auto it = entries.rbegin(); it != entries.rend(); ++it)
         if (it->Start <= offset)
             return &*it;

@@ -53,12 +53,12 @@ public:
     // The start of the unit the offset lies in, or 0xFFFFFFFF when it lies before every unit.
     uint32_t UnitStartOf(uint32_t offset) const;
     struct ProcedureAt {
-        std::string Name; // "First" or "First.Second"
+        std::string Name;   // "First" or "First.Second"
         int32_t Offset = 0; // from the procedure's start
     };
     ProcedureAt ProcedureOf(uint32_t offset) const;
     struct LineAt {
-        int32_t Line = 0; // 0 = unknown
+        int32_t Line = 0;   // 0 = unknown
         int32_t Offset = 0; // from the line's start
     };
     LineAt LineOf(uint32_t offset) const;

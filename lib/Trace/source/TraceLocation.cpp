@@ -31,8 +31,9 @@ std::string FormatLocationText(uintptr_t address, const std::optional<TTraceLoca
         return bracketed;
     std::string text;
     if (location->LineNumber <= 0) {
-        const std::string offset =
-            options.IncludeAddressOffset ? " + $" + Hex(static_cast<uint32_t>(location->OffsetFromProcName), 1) : "";
+        const std::string offset = options.IncludeAddressOffset
+                                       ? " + $" + Hex(static_cast<uint32_t>(location->OffsetFromProcName), 1)
+                                       : "";
         text = location->UnitName.empty()
                    ? bracketed + " " + location->ProcedureName + offset
                    : bracketed + " " + location->UnitName + "." + location->ProcedureName + offset;
@@ -40,10 +41,11 @@ std::string FormatLocationText(uintptr_t address, const std::optional<TTraceLoca
         std::string lineText;
         if (options.IncludeLineOffset && procedureStart && procedureStart->LineNumber > 0)
             lineText = " + " + std::to_string(location->LineNumber - procedureStart->LineNumber);
-        const std::string offset = options.IncludeAddressOffset ? SignedHexOffset(location->OffsetFromLineNumber) : "";
+        const std::string offset =
+            options.IncludeAddressOffset ? SignedHexOffset(location->OffsetFromLineNumber) : "";
         text = bracketed + " " + location->UnitName + "." + location->ProcedureName + " (Line " +
-               std::to_string(static_cast<uint32_t>(location->LineNumber)) + ", \"" + location->SourceName + "\"" +
-               lineText + ")" + offset;
+               std::to_string(static_cast<uint32_t>(location->LineNumber)) + ", \"" + location->SourceName +
+               "\"" + lineText + ")" + offset;
     }
     if (options.IncludeModuleName) {
         // Right after the bracketed address, the name padded to 12 characters.
