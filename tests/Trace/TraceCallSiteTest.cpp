@@ -23,7 +23,8 @@ TEST(CallSite, EveryCallEncodingGivesItsLength) {
     EXPECT_EQ(CallInstructionLength(Ending({0xFF, 0x55, 0x08})), 3u) << "call [ebp+8]";
     EXPECT_EQ(CallInstructionLength(Ending({0xFF, 0x54, 0x24, 0x08})), 4u) << "call [esp+8]";
     EXPECT_EQ(CallInstructionLength(Ending({0xFF, 0x15, 0x00, 0x10, 0x40, 0x00})), 6u) << "call [import]";
-    EXPECT_EQ(CallInstructionLength(Ending({0xFF, 0x94, 0x24, 0x00, 0x01, 0x00, 0x00})), 7u) << "call [esp+disp32]";
+    EXPECT_EQ(CallInstructionLength(Ending({0xFF, 0x94, 0x24, 0x00, 0x01, 0x00, 0x00})), 7u)
+        << "call [esp+disp32]";
     // x86-64: a REX prefix before the opcode changes nothing at the end that is read.
     EXPECT_EQ(CallInstructionLength(Ending({0x41, 0xFF, 0xD3})), 2u) << "call r11";
     EXPECT_EQ(CallInstructionLength(Ending({0xFF, 0x15, 0xF0, 0xFF, 0xFF, 0xFF})), 6u) << "call [rip+disp32]";
