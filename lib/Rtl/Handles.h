@@ -79,6 +79,7 @@ inline void CloseFind(HANDLE h) noexcept { ::FindClose(h); }
 inline void CloseLocalMemory(HLOCAL h) noexcept { ::LocalFree(h); }
 inline void CloseGlobalMemory(HGLOBAL h) noexcept { ::GlobalFree(h); }
 inline void CloseSid(PSID h) noexcept { ::FreeSid(h); }
+inline void UnmapView(void* view) noexcept { ::UnmapViewOfFile(view); }
 constexpr intptr_t InvalidHandleValue = -1;
 } // namespace HandleDetail
 
@@ -91,6 +92,8 @@ using UniqueRegKey = UniqueHandle<HKEY, HandleDetail::CloseRegKey>;
 using UniqueWindow = UniqueHandle<HWND, HandleDetail::DestroyWindowHandle>;
 using UniqueLocalMemory = UniqueHandle<HLOCAL, HandleDetail::CloseLocalMemory>;
 using UniqueGlobalMemory = UniqueHandle<HGLOBAL, HandleDetail::CloseGlobalMemory>;
+// A view of a file mapping (MapViewOfFile).
+using UniqueMappedView = UniqueHandle<void*, HandleDetail::UnmapView>;
 // A SID the system allocated (AllocateAndInitializeSid); FreeSid releases it.
 using UniqueSid = UniqueHandle<PSID, HandleDetail::CloseSid>;
 // GDI objects, typed so that get() needs no cast.
