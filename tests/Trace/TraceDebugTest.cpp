@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "PeSectionAppender.h"
 #include "TraceDebug.h"
 #include "TraceDebugWriter.h"
 #include "WineTestSupport.h"
@@ -48,7 +49,7 @@ protected:
     void Write(const char* extension, const std::string& bytes) {
         std::ofstream(fs::path(library_).replace_extension(extension), std::ios::binary) << bytes;
     }
-    void WriteTdbg(const std::string& moduleName) {
+    std::vector<uint8_t> TdbgData(const std::string& moduleName) const {
         TraceDebugContent content;
         content.ModuleName = moduleName;
         const uint32_t entry = registerServerOffset_;
@@ -56,7 +57,10 @@ protected:
         content.SourceFiles = {{entry, "payload/StandInDao/StandInDao.cpp"}};
         content.Procedures = {{entry, "DllRegisterServer", ""}};
         content.Lines = {{entry, 120}, {entry + 4, 121}};
-        const std::vector<uint8_t> data = WriteTraceDebugData(content);
+        return WriteTraceDebugData(content);
+    }
+    void WriteTdbg(const std::string& moduleName) {
+        const std::vector<uint8_t> data = TdbgData(moduleName);
         Write(".tdbg", std::string(data.begin(), data.end()));
     }
 
@@ -94,6 +98,34 @@ TEST_F(StandInCopy, ATdbgFileBesideTheModuleAnswersUnitProcedureLineAndFile) {
                         "\"payload/StandInDao/StandInDao.cpp\" + 1) + $2"),
               std::string::npos)
         << text;
+}
+
+TEST_F(StandInCopy, TdbgDataInTheModulesOwnSectionIsReadInPlace) {
+    registerServerOffset_ = RegisterServerOffset();
+    std::ifstream in(library_, std::ios::binary);
+    const std::vector<uint8_t> original((std::istreambuf_iterator<char>(in)), {});
+    in.close();
+    const std::vector<uint8_t> data = TdbgData("dao360");
+    const std::vector<uint8_t> withSection = AppendPeSection(original, "TRACEDBG", data);
+    std::ofstream(library_, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(withSection.data()),
+               static_cast<std::streamsize>(withSection.size()));
+    // A ".tdbg" file for the module would answer too: the section must win.
+    WriteTdbg("dao360");
+    Load();
+    TTraceLocationInfo info;
+    ASSERT_TRUE(LocateAddressInfo(registerServer_ + 1, info))
+        << "the image with the added section loads and answers";
+    auto* source = dynamic_cast<TTraceDebugInfoBinary*>(info.DebugInfo);
+    ASSERT_NE(source, nullptr);
+    EXPECT_FALSE(source->IsExternal());
+    EXPECT_EQ(info.ProcedureName, "DllRegisterServer");
+    EXPECT_EQ(info.LineNumber, 120);
+    using TDllCanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+    const auto canUnload = reinterpret_cast<TDllCanUnloadNow>(
+        reinterpret_cast<void*>(::GetProcAddress(module_.get(), "DllCanUnloadNow")));
+    ASSERT_NE(canUnload, nullptr);
+    EXPECT_EQ(canUnload(), S_OK) << "the library still runs";
 }
 
 TEST_F(StandInCopy, ATdbgFileMadeForAnotherModuleIsNotUsed) {
