@@ -10,9 +10,25 @@ ExternalProject_Add(host_tools
     CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DFERRULE_BUILD_TESTS=${FERRULE_BUILD_TESTS}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
-    BUILD_BYPRODUCTS ${FERRULE_HOST_DIR}/tools/formc/formc)
+    BUILD_BYPRODUCTS ${FERRULE_HOST_DIR}/tools/formc/formc ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc)
 
 set(FERRULE_FORMC ${FERRULE_HOST_DIR}/tools/formc/formc)
+set(FERRULE_TDBGC ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc)
+
+# Stores the TDBG data of a linked program or DLL in its own section "TRACEDBG", after linking.
+# STRIP: the module then carries no DWARF and no symbol table, only that section (the product).
+function(ferrule_embed_debug_data target)
+    cmake_parse_arguments(ARG "STRIP" "" "" ${ARGN})
+    set(strip "")
+    if(ARG_STRIP)
+        set(strip --strip-with ${CMAKE_OBJCOPY})
+    endif()
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${FERRULE_TDBGC} --objdump ${CMAKE_OBJDUMP} --source-root ${CMAKE_SOURCE_DIR} ${strip}
+            $<TARGET_FILE:${target}>
+        VERBATIM)
+    add_dependencies(${target} host_tools)
+endfunction()
 
 # Converts a form description (text) into the binary form stream that a resource script links in.
 function(ferrule_compile_form dfm output)

@@ -184,6 +184,33 @@ TEST(TraceDebug, TheExportTableOfASystemLibraryAnswersWithTheNearestExport) {
         << info.ProcedureName;
 }
 
+// Kept out of line, so that its return address lies in the caller, on the caller's line.
+__attribute__((noinline)) const void* ReturnAddress() {
+    return __builtin_return_address(0);
+}
+
+TEST(TraceDebug, TheProgramsOwnAddressesResolveFromItsOwnSection) {
+    const TUnitStartup units({&TraceDebugUnit});
+    const int callLine = __LINE__ + 1;
+    const auto* returnAddress = static_cast<const uint8_t*>(ReturnAddress());
+    TTraceLocationInfo info;
+    // One byte back: inside the call instruction, on the line that made the call.
+    ASSERT_TRUE(LocateAddressInfo(returnAddress - 1, info));
+    auto* source = dynamic_cast<TTraceDebugInfoBinary*>(info.DebugInfo);
+    ASSERT_NE(source, nullptr);
+    EXPECT_FALSE(source->IsExternal()) << "read from the program's own TRACEDBG section";
+    EXPECT_EQ(info.UnitName, "TraceDebugTest");
+    EXPECT_NE(info.ProcedureName.find("TheProgramsOwnAddressesResolveFromItsOwnSection"), std::string::npos)
+        << info.ProcedureName;
+    EXPECT_EQ(info.LineNumber, callLine);
+    EXPECT_EQ(info.SourceName, "tests/Trace/TraceDebugTest.cpp");
+
+    TTraceLocationInfo helper;
+    ASSERT_TRUE(LocateAddressInfo(reinterpret_cast<const void*>(&ReturnAddress), helper));
+    EXPECT_NE(helper.ProcedureName.find("ReturnAddress"), std::string::npos) << helper.ProcedureName;
+    EXPECT_EQ(helper.OffsetFromProcName, 0);
+}
+
 TEST(TraceDebug, AnAddressOutsideEveryModuleHasNoLocationAndTheBareText) {
     const TUnitStartup units({&TraceDebugUnit});
     TTraceLocationInfo info;

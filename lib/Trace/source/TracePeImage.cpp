@@ -77,6 +77,8 @@ std::optional<TTracePeImage> TTracePeImage::Read(std::span<const uint8_t> bytes,
             image.directories_.push_back(directory);
         }
 
+        image.symbolTable_ = symbolTable;
+        image.symbolCount_ = symbolCount;
         image.sectionTable_ = image.optionalHeader_ + optionalHeaderSize;
         reader.Seek(image.sectionTable_);
         reader.NeedRecords(sectionCount, SectionHeaderSize);
@@ -241,4 +243,47 @@ std::vector<TPeDebugDirectory> TTracePeImage::DebugDirectories() const {
         entries.push_back(entry);
     }
     return entries;
+}
+
+std::vector<TPeSymbol> TTracePeImage::Symbols() const {
+    std::vector<TPeSymbol> symbols;
+    if (layout_ != TPeLayout::File || symbolTable_ == 0 || symbolTable_ >= bytes_.size())
+        return symbols;
+    try {
+        ByteReader table(bytes_);
+        table.Seek(symbolTable_);
+        table.NeedRecords(symbolCount_, SymbolRecordSize);
+        const uint64_t strings = uint64_t{symbolTable_} + uint64_t{symbolCount_} * SymbolRecordSize;
+        for (uint32_t i = 0; i < symbolCount_; ++i) {
+            const std::span<const uint8_t> name = table.ReadSpan(8);
+            TPeSymbol symbol;
+            symbol.Value = table.ReadU32();
+            symbol.SectionNumber = table.ReadI16();
+            symbol.Type = table.ReadU16();
+            symbol.StorageClass = table.ReadU8();
+            const uint8_t auxiliaries = table.ReadU8();
+            if (name[0] == 0 && name[1] == 0 && name[2] == 0 && name[3] == 0) {
+                // A long name: its offset in the string table that follows the symbols.
+                const uint32_t offset = ByteReader(name.subspan(4)).ReadU32();
+                if (strings + offset < bytes_.size()) {
+                    ByteReader text(bytes_);
+                    text.Seek(static_cast<size_t>(strings + offset));
+                    try {
+                        symbol.Name = text.ReadZString();
+                    } catch (const EByteReadError&) {
+                        // An unterminated long name leaves the symbol nameless.
+                    }
+                }
+            } else {
+                symbol.Name = FixedName(name);
+            }
+            symbols.push_back(std::move(symbol));
+            const uint32_t skipped = std::min<uint32_t>(auxiliaries, symbolCount_ - 1 - i);
+            table.Skip(uint64_t{skipped} * SymbolRecordSize);
+            i += skipped;
+        }
+    } catch (const EByteReadError&) {
+        symbols.clear();
+    }
+    return symbols;
 }

@@ -31,6 +31,15 @@ struct TPeExport {
     uint32_t Rva = 0;
 };
 
+// A record of the COFF symbol table a linked file may keep (the loader does not map it).
+struct TPeSymbol {
+    std::string Name;
+    uint32_t Value = 0;        // the offset in its section
+    int16_t SectionNumber = 0; // 1-based; 0 and below are no section
+    uint16_t Type = 0;         // 0x20: a function
+    uint8_t StorageClass = 0;  // 2: external, 3: static
+};
+
 struct TPeDebugDirectory {
     uint32_t Type = 0;
     uint32_t SizeOfData = 0;
@@ -67,6 +76,9 @@ public:
     // left out. Empty for an image without exports or with a malformed table.
     std::vector<TPeExport> Exports() const;
     std::vector<TPeDebugDirectory> DebugDirectories() const;
+    // The COFF symbol table of a file (empty when mapped, stripped or malformed), auxiliary
+    // records skipped.
+    std::vector<TPeSymbol> Symbols() const;
 
 private:
     TTracePeImage() = default;
@@ -84,5 +96,6 @@ private:
     uint32_t sizeOfImage_ = 0, sizeOfHeaders_ = 0, sectionAlignment_ = 0, fileAlignment_ = 0;
     size_t fileHeader_ = 0, optionalHeader_ = 0, sectionTable_ = 0;
     std::vector<DataDirectory> directories_;
+    uint32_t symbolTable_ = 0, symbolCount_ = 0;
     std::vector<TPeSection> sections_;
 };
