@@ -180,6 +180,8 @@ TraceDebugContent MakeTraceDebugContent(const std::string& moduleName, uint64_t 
     };
     const std::string root = sourceRoot.empty() || sourceRoot.back() == '/' ? sourceRoot : sourceRoot + "/";
     const auto relative = [&](const std::string& path) {
+        if (path.rfind("./", 0) == 0)
+            return path.substr(2);
         return !root.empty() && path.rfind(root, 0) == 0 ? path.substr(root.size()) : path;
     };
 
