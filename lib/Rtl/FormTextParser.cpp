@@ -10,21 +10,12 @@
 #include "Exceptions.h"
 #include "FloatText.h"
 #include "FormDataShared.h"
+#include "HexDigits.h"
 
 namespace {
 
 using namespace FormDataShared;
 using namespace FloatText;
-
-int HexDigitValue(unsigned char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 enum class TokenKind { End, Ident, Number, String, Binary, Symbol };
 

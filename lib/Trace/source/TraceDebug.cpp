@@ -46,6 +46,25 @@ AnsiString BareModuleName(HMODULE module) {
     return WideToAnsi(ExtractFileNameWide(ModuleFileNameWide(module)));
 }
 
+// A TDBG or map scanner's answer: the unit is required; then procedure, line and source file.
+template <class Scanner>
+bool LocateThroughScanner(const Scanner& scanner, uint32_t offset, uintptr_t address,
+                          TTraceDebugInfoSource* source, TTraceLocationInfo& info) {
+    info.UnitName = scanner.UnitOf(offset);
+    if (info.UnitName.empty())
+        return false;
+    info.Address = address;
+    const auto procedure = scanner.ProcedureOf(offset);
+    info.ProcedureName = procedure.Name;
+    info.OffsetFromProcName = procedure.Offset;
+    const auto line = scanner.LineOf(offset);
+    info.LineNumber = line.Line;
+    info.OffsetFromLineNumber = line.Offset;
+    info.SourceName = scanner.SourceFileOf(offset);
+    info.DebugInfo = source;
+    return true;
+}
+
 } // namespace
 
 const TUnitInfo TraceDebugUnit{"lib/Trace/source/TraceDebug", StartTraceDebug, EndTraceDebug};
@@ -113,20 +132,7 @@ bool TTraceDebugInfoBinary::OpenSource() {
 }
 
 bool TTraceDebugInfoBinary::LocateAddress(uintptr_t address, TTraceLocationInfo& info) {
-    const uint32_t offset = AddressToOffset(address);
-    info.UnitName = scanner_->UnitOf(offset);
-    if (info.UnitName.empty())
-        return false;
-    info.Address = address;
-    const auto procedure = scanner_->ProcedureOf(offset);
-    info.ProcedureName = procedure.Name;
-    info.OffsetFromProcName = procedure.Offset;
-    const auto line = scanner_->LineOf(offset);
-    info.LineNumber = line.Line;
-    info.OffsetFromLineNumber = line.Offset;
-    info.SourceName = scanner_->SourceFileOf(offset);
-    info.DebugInfo = this;
-    return true;
+    return LocateThroughScanner(*scanner_, AddressToOffset(address), address, this, info);
 }
 
 bool TTraceDebugInfoMap::OpenSource() {
@@ -141,20 +147,7 @@ bool TTraceDebugInfoMap::OpenSource() {
 }
 
 bool TTraceDebugInfoMap::LocateAddress(uintptr_t address, TTraceLocationInfo& info) {
-    const uint32_t offset = AddressToOffset(address);
-    info.UnitName = scanner_->UnitOf(offset);
-    if (info.UnitName.empty())
-        return false;
-    info.Address = address;
-    const auto procedure = scanner_->ProcedureOf(offset);
-    info.ProcedureName = procedure.Name;
-    info.OffsetFromProcName = procedure.Offset;
-    const auto line = scanner_->LineOf(offset);
-    info.LineNumber = line.Line;
-    info.OffsetFromLineNumber = line.Offset;
-    info.SourceName = scanner_->SourceFileOf(offset);
-    info.DebugInfo = this;
-    return true;
+    return LocateThroughScanner(*scanner_, AddressToOffset(address), address, this, info);
 }
 
 bool TTraceDebugInfoExports::OpenSource() {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "HexDigits.h"
+
 namespace {
 
 constexpr std::string_view ClassTableHeader = "Start         Length     Name                   Class";
@@ -13,16 +15,6 @@ constexpr size_t NoName = std::string_view::npos;
 
 bool IsWhiteSpace(char c) {
     return (c >= '\t' && c <= '\r') || c == ' ';
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 } // namespace
@@ -66,8 +58,8 @@ bool TTraceAbstractMapParser::FindHeader(std::string_view header) {
 
 uint32_t TTraceAbstractMapParser::ReadHex() {
     uint32_t value = 0;
-    while (!AtEnd() && HexValue(text_[pos_]) >= 0) {
-        value = (value << 4) | static_cast<uint32_t>(HexValue(text_[pos_]));
+    while (!AtEnd() && HexDigitValue(static_cast<unsigned char>(text_[pos_])) >= 0) {
+        value = (value << 4) | static_cast<uint32_t>(HexDigitValue(static_cast<unsigned char>(text_[pos_])));
         ++pos_;
     }
     if (!AtEnd() && (text_[pos_] == 'H' || text_[pos_] == 'h'))
