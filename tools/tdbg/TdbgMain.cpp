@@ -1,8 +1,9 @@
 // tdbgc: stores TDBG data in a linked module. Reads the module's line table (through the cross
 // objdump) and function symbols, optionally strips the module of DWARF and symbols (through the
-// cross objcopy), and adds the data as the section "TRACEDBG"; can also write it to a ".tdbg" file.
+// cross objcopy), and adds the data as the section "TRACEDBG"; can also write it to a ".tdbg" file
+// and as a linker map file.
 //
-//   tdbgc --objdump PATH --source-root DIR [--strip-with OBJCOPY] [--tdbg FILE] MODULE
+//   tdbgc --objdump PATH --source-root DIR [--strip-with OBJCOPY] [--tdbg FILE] [--map FILE] MODULE
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -11,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "MapFileWriter.h"
 #include "PeSectionAppender.h"
 #include "TdbgProducer.h"
 #include "TraceDebugWriter.h"
@@ -64,7 +66,7 @@ std::string ModuleNameOf(const std::string& path) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string objdump, sourceRoot, objcopy, tdbgFile, module;
+    std::string objdump, sourceRoot, objcopy, tdbgFile, mapFile, module;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         const auto value = [&]() -> std::string {
@@ -81,6 +83,8 @@ int main(int argc, char** argv) {
                 objcopy = value();
             else if (argument == "--tdbg")
                 tdbgFile = value();
+            else if (argument == "--map")
+                mapFile = value();
             else
                 module = argument;
         } catch (const std::exception& error) {
@@ -107,6 +111,10 @@ int main(int argc, char** argv) {
         const std::vector<uint8_t> data = WriteTraceDebugData(content);
         if (!tdbgFile.empty())
             WriteFile(tdbgFile, data);
+        if (!mapFile.empty()) {
+            const std::string map = WriteMapFile(content);
+            WriteFile(mapFile, std::vector<uint8_t>(map.begin(), map.end()));
+        }
         std::vector<uint8_t> base = linked;
         if (!objcopy.empty()) {
             const std::string stripped = module + ".stripped";
