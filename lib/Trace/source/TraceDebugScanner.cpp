@@ -143,9 +143,8 @@ std::vector<TTraceBinDebugScanner::Entry> TTraceBinDebugScanner::ReadTable(size_
     return entries;
 }
 
-std::optional<TTraceBinDebugScanner::Entry> TTraceBinDebugScanner::LastAtOrBelow(size_t field,
-                                                                                 uint32_t offset) const {
-    const std::vector<Entry> entries = ReadTable(field, 2);
+std::optional<TTraceBinDebugScanner::Entry>
+TTraceBinDebugScanner::LastAtOrBelow(const std::vector<Entry>& entries, uint32_t offset) {
     const Entry* found = nullptr;
     for (const Entry& entry : entries) {
         if (entry.Start > offset)
@@ -165,34 +164,27 @@ TTraceBinDebugScanner::LastStartingAtOrBelow(const std::vector<Entry>& entries, 
     return nullptr;
 }
 
-const std::vector<TTraceBinDebugScanner::Entry>& TTraceBinDebugScanner::Procedures() const {
-    if (!proceduresRead_ || !cacheData_) {
-        procedures_ = ReadTable(ProcedureTableField, 3);
-        proceduresRead_ = true;
-    }
-    return procedures_;
-}
-
-const std::vector<TTraceBinDebugScanner::Entry>& TTraceBinDebugScanner::Lines() const {
-    if (!linesRead_ || !cacheData_) {
-        lines_ = ReadTable(LineTableField, 2);
-        linesRead_ = true;
-    }
-    return lines_;
+const std::vector<TTraceBinDebugScanner::Entry>& TTraceBinDebugScanner::Table(TableKind kind) const {
+    static constexpr size_t Fields[TableKinds] = {UnitTableField, SourceTableField, ProcedureTableField,
+                                                  LineTableField};
+    std::optional<std::vector<Entry>>& table = tables_[kind];
+    if (!table || !cacheData_)
+        table = ReadTable(Fields[kind], kind == ProcedureTable ? 3 : 2);
+    return *table;
 }
 
 std::string TTraceBinDebugScanner::UnitOf(uint32_t offset) const {
-    const std::optional<Entry> unit = LastAtOrBelow(UnitTableField, offset);
+    const std::optional<Entry> unit = LastAtOrBelow(Table(UnitTable), offset);
     return unit ? NameAt(unit->First) : std::string();
 }
 
 uint32_t TTraceBinDebugScanner::UnitStartOf(uint32_t offset) const {
-    const std::optional<Entry> unit = LastAtOrBelow(UnitTableField, offset);
+    const std::optional<Entry> unit = LastAtOrBelow(Table(UnitTable), offset);
     return unit ? unit->Start : 0xFFFFFFFFu;
 }
 
 TTraceBinDebugScanner::ProcedureAt TTraceBinDebugScanner::ProcedureOf(uint32_t offset) const {
-    const Entry* procedure = LastStartingAtOrBelow(Procedures(), offset);
+    const Entry* procedure = LastStartingAtOrBelow(Table(ProcedureTable), offset);
     if (procedure == nullptr || procedure->Start < UnitStartOf(offset))
         return {};
     ProcedureAt found;
@@ -204,14 +196,14 @@ TTraceBinDebugScanner::ProcedureAt TTraceBinDebugScanner::ProcedureOf(uint32_t o
 }
 
 TTraceBinDebugScanner::LineAt TTraceBinDebugScanner::LineOf(uint32_t offset) const {
-    const Entry* line = LastStartingAtOrBelow(Lines(), offset);
+    const Entry* line = LastStartingAtOrBelow(Table(LineTable), offset);
     if (line == nullptr || line->Start < UnitStartOf(offset))
         return {};
     return {static_cast<int32_t>(line->First), static_cast<int32_t>(offset - line->Start)};
 }
 
 std::string TTraceBinDebugScanner::SourceFileOf(uint32_t offset) const {
-    const std::optional<Entry> file = LastAtOrBelow(SourceTableField, offset);
+    const std::optional<Entry> file = LastAtOrBelow(Table(SourceTable), offset);
     if (!file || file->Start < UnitStartOf(offset))
         return {};
     return NameAt(file->First);

@@ -4,6 +4,7 @@
 // and a malformed table answers "nothing" rather than reading past the data.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -36,7 +37,7 @@ uint32_t WordSum(const uint8_t* data, size_t size) noexcept;
 class TTraceBinDebugScanner {
 public:
     // The data is not copied: it must outlive the scanner (a section of the loaded image, a mapped
-    // file). With cacheData the procedure and line tables are expanded once, on first use.
+    // file). With cacheData the tables are expanded once, on first use.
     TTraceBinDebugScanner(const uint8_t* data, size_t size, bool cacheData = true);
 
     // Long enough, a multiple of 4 bytes, the magic and version 1, and the checksum when present.
@@ -73,14 +74,16 @@ private:
         uint32_t First;
         uint32_t Second;
     };
+    enum TableKind { UnitTable, SourceTable, ProcedureTable, LineTable, TableKinds };
     uint32_t TableOffset(size_t field) const;
     // The entries of a table with running sums; `values` is 2 or 3 per entry. Stops quietly at a
     // malformed entry: what was read before it stays.
     std::vector<Entry> ReadTable(size_t field, int values) const;
+    // A table as read from the data: once with cacheData, at every lookup otherwise.
+    const std::vector<Entry>& Table(TableKind kind) const;
     // The last entry starting at or below offset, walking the table in order (units, files).
-    std::optional<Entry> LastAtOrBelow(size_t field, uint32_t offset) const;
-    const std::vector<Entry>& Procedures() const;
-    const std::vector<Entry>& Lines() const;
+    static std::optional<Entry> LastAtOrBelow(const std::vector<Entry>& entries, uint32_t offset);
+    // The last entry starting at or below offset, searching from the table's end (procedures, lines).
     static const Entry* LastStartingAtOrBelow(const std::vector<Entry>& entries, uint32_t offset);
 
     const uint8_t* data_;
@@ -88,6 +91,5 @@ private:
     bool cacheData_;
     bool valid_ = false;
     std::string moduleName_;
-    mutable bool proceduresRead_ = false, linesRead_ = false;
-    mutable std::vector<Entry> procedures_, lines_;
+    mutable std::array<std::optional<std::vector<Entry>>, TableKinds> tables_;
 };
