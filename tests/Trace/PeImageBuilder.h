@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "LittleEndian.h"
+
 class ImageBuilder {
 public:
     explicit ImageBuilder(bool is64) : is64_(is64), bytes_(0x600, 0) {
@@ -86,10 +88,7 @@ public:
     void Put64(size_t at, uint64_t v) { Put(at, v, 8); }
 
 private:
-    void Put(size_t at, uint64_t v, int bytes) {
-        for (int b = 0; b < bytes; ++b)
-            bytes_[at + b] = static_cast<uint8_t>(v >> (8 * b));
-    }
+    void Put(size_t at, uint64_t v, int bytes) { PutLittleEndian(bytes_, at, v, static_cast<size_t>(bytes)); }
     void Text(size_t at, const char* text) { std::memcpy(bytes_.data() + at, text, std::strlen(text) + 1); }
     void Section(size_t at, const char* name, uint32_t va, uint32_t virtualSize, uint32_t raw,
                  uint32_t rawSize) {

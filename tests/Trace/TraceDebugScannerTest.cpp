@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "LittleEndian.h"
 #include "TraceDebugScanner.h"
 #include "TraceDebugWriter.h"
 
@@ -16,14 +17,10 @@ std::vector<uint8_t> HandMade(const std::vector<uint8_t>& units, const std::vect
                               const std::vector<uint8_t>& procedures, const std::vector<uint8_t>& lines,
                               const std::vector<uint8_t>& names) {
     std::vector<uint8_t> data(HeaderSize, 0);
-    const auto put32 = [&](size_t at, uint32_t value) {
-        for (int b = 0; b < 4; ++b)
-            data[at + b] = static_cast<uint8_t>(value >> (8 * b));
-    };
-    put32(0, Magic);
+    PutU32(data, 0, Magic);
     data[4] = Version;
     const auto append = [&](size_t field, const std::vector<uint8_t>& part) {
-        put32(field, static_cast<uint32_t>(data.size()));
+        PutU32(data, field, static_cast<uint32_t>(data.size()));
         // Grown first, then filled: GCC 12 misreports an insert at the end of a fresh vector.
         const size_t at = data.size();
         data.resize(at + part.size());

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "ByteReader.h"
+#include "LittleEndian.h"
 #include "TracePeImage.h"
 
 namespace {
@@ -11,16 +13,6 @@ constexpr size_t SectionHeaderSize = 40;
 
 uint64_t AlignUp(uint64_t value, uint32_t alignment) {
     return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
-}
-
-void Put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
-    bytes[at] = static_cast<uint8_t>(value);
-    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    for (int b = 0; b < 4; ++b)
-        bytes[at + b] = static_cast<uint8_t>(value >> (8 * b));
 }
 
 uint16_t Get16(std::span<const uint8_t> bytes, size_t at) {
@@ -78,21 +70,19 @@ std::vector<uint8_t> AppendPeSection(std::span<const uint8_t> image, const std::
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(entry),
               out.begin() + static_cast<std::ptrdiff_t>(entry + SectionHeaderSize), 0);
     std::copy(name.begin(), name.end(), out.begin() + static_cast<std::ptrdiff_t>(entry));
-    Put32(out, entry + 8, static_cast<uint32_t>(data.size()));
-    Put32(out, entry + 12, static_cast<uint32_t>(virtualAddress));
-    Put32(out, entry + 16, static_cast<uint32_t>(rawSize));
-    Put32(out, entry + 20, static_cast<uint32_t>(rawOffset));
-    Put32(out, entry + 36, characteristics);
-    Put16(out, pe->FileHeaderOffset() + 2, static_cast<uint16_t>(pe->Sections().size() + 1));
-    Put32(out, pe->OptionalHeaderOffset() + 56, static_cast<uint32_t>(imageSize));
+    PutU32(out, entry + 8, static_cast<uint32_t>(data.size()));
+    PutU32(out, entry + 12, static_cast<uint32_t>(virtualAddress));
+    PutU32(out, entry + 16, static_cast<uint32_t>(rawSize));
+    PutU32(out, entry + 20, static_cast<uint32_t>(rawOffset));
+    PutU32(out, entry + 36, characteristics);
+    PutU16(out, pe->FileHeaderOffset() + 2, static_cast<uint16_t>(pe->Sections().size() + 1));
+    PutU32(out, pe->OptionalHeaderOffset() + 56, static_cast<uint32_t>(imageSize));
     // Initialised data grows by the section's raw size.
     const size_t initialisedData = pe->OptionalHeaderOffset() + 8;
-    Put32(out, initialisedData,
-          static_cast<uint32_t>(out[initialisedData] | out[initialisedData + 1] << 8 |
-                                out[initialisedData + 2] << 16 |
-                                static_cast<uint32_t>(out[initialisedData + 3]) << 24) +
-              static_cast<uint32_t>(rawSize));
+    ByteReader header(image);
+    header.Seek(initialisedData);
+    PutU32(out, initialisedData, header.ReadU32() + static_cast<uint32_t>(rawSize));
     const size_t checksum = pe->OptionalHeaderOffset() + 64;
-    Put32(out, checksum, PeChecksum(out, checksum));
+    PutU32(out, checksum, PeChecksum(out, checksum));
     return out;
 }

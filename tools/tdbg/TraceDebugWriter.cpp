@@ -4,6 +4,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "LittleEndian.h"
 #include "TraceDebugScanner.h"
 
 namespace {
@@ -31,11 +32,6 @@ void AppendVarUnsigned(std::vector<uint8_t>& out, uint32_t value) {
             byte |= 0x80;
         out.push_back(byte);
     } while (value != 0);
-}
-
-void PutU32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-    for (int b = 0; b < 4; ++b)
-        out[at + b] = static_cast<uint8_t>(value >> (8 * b));
 }
 
 // Names are stored once each; a reference is 1 + the name's position in the name area.
