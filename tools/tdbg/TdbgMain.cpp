@@ -55,14 +55,6 @@ std::string CommandOutput(const std::string& command) {
     return output;
 }
 
-std::string ModuleNameOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (const size_t dot = name.find_last_of('.'); dot != std::string::npos)
-        name.resize(dot);
-    return name;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -106,8 +98,8 @@ int main(int argc, char** argv) {
             throw std::runtime_error(module + " has TDBG data already");
         const std::vector<DecodedLineRow> rows =
             ParseDecodedLines(CommandOutput(Quoted(objdump) + " --dwarf=decodedline " + Quoted(module)));
-        const TraceDebugContent content = MakeTraceDebugContent(
-            ModuleNameOf(module), image->ImageBase() + 0x1000, rows, FunctionSymbols(*image), sourceRoot);
+        const TraceDebugContent content = MakeTraceDebugContent(FileStem(module), image->ImageBase() + 0x1000,
+                                                                rows, FunctionSymbols(*image), sourceRoot);
         const std::vector<uint8_t> data = WriteTraceDebugData(content);
         if (!tdbgFile.empty())
             WriteFile(tdbgFile, data);

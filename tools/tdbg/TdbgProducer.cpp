@@ -27,13 +27,6 @@ std::string BaseName(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-std::string Stem(std::string_view path) {
-    std::string name = BaseName(path);
-    if (const size_t dot = name.find_last_of('.'); dot != std::string::npos && dot != 0)
-        name.resize(dot);
-    return name;
-}
-
 std::vector<std::string_view> Tokens(std::string_view line) {
     std::vector<std::string_view> tokens;
     size_t pos = 0;
@@ -57,6 +50,13 @@ std::string Demangle(const std::string& name) {
 }
 
 } // namespace
+
+std::string FileStem(std::string_view path) {
+    std::string name = BaseName(path);
+    if (const size_t dot = name.find_last_of('.'); dot != std::string::npos && dot != 0)
+        name.resize(dot);
+    return name;
+}
 
 std::vector<DecodedLineRow> ParseDecodedLines(std::string_view output) {
     std::vector<std::string_view> lines;
@@ -91,7 +91,7 @@ std::vector<DecodedLineRow> ParseDecodedLines(std::string_view output) {
                 ++next;
             if (next < lines.size() && lines[next].rfind("File name", 0) == 0) {
                 finishUnit();
-                unit = Stem(name);
+                unit = FileStem(name);
             }
             fullPaths[BaseName(name)] = std::string(name);
             continue;

@@ -22,6 +22,9 @@ struct DecodedLineRow {
     bool EndOfSequence = false;
 };
 
+// A file name without folder ('/' or '\\') and extension: the name of a unit or a module.
+std::string FileStem(std::string_view path);
+
 // The rows of objdump's decoded line table, in the order printed.
 std::vector<DecodedLineRow> ParseDecodedLines(std::string_view objdumpOutput);
 

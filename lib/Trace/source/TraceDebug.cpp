@@ -128,7 +128,7 @@ bool TTraceDebugInfoBinary::OpenSource() {
     scanner_ = std::make_unique<TTraceBinDebugScanner>(file->Bytes().data(), file->Bytes().size(), true);
     file_ = std::move(file);
     // A file beside the module must have been made for it.
-    return scanner_->ValidFormat() && scanner_->MatchesModule(WideToAnsi(ExtractFileNameWide(FileName())));
+    return scanner_->ValidFormat() && scanner_->MatchesModule(BareModuleName(Module()));
 }
 
 bool TTraceDebugInfoBinary::LocateAddress(uintptr_t address, TTraceLocationInfo& info) {
