@@ -144,12 +144,9 @@ LRESULT CALLBACK TApplication::ApplicationWindowProcedure(HWND window, UINT mess
     auto* application = reinterpret_cast<TApplication*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
     if (application == nullptr || application != Application)
         return ::DefWindowProcA(window, message, wParam, lParam);
-    try {
-        return application->WindowProcedure(window, message, wParam, lParam);
-    } catch (...) {
-        HandleExceptionInCallback(application);
-        return 0;
-    }
+    LRESULT result = 0;
+    DispatchEvent(application, [&] { result = application->WindowProcedure(window, message, wParam, lParam); });
+    return result;
 }
 
 LRESULT TApplication::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -11,6 +11,7 @@
 #include "Classes.h"
 #include "Forms.h"
 #include "Handles.h"
+#include "SystemFaults.h"
 #include "UnitRegistry.h"
 
 // A hook on the application window's messages; true when it handled the message.
@@ -106,5 +107,20 @@ extern TApplication* Application;
 
 // For window procedures and other callbacks: no exception may cross the system's frames.
 void HandleExceptionInCallback(TObject* sender) noexcept;
+
+// Runs an event handler for a system callback: a fault in the program's code inside it is raised
+// as its exception object, and whatever it raises goes to the application's handler instead of
+// crossing the system's frames. True when the handler returned normally.
+template <class Handler>
+bool DispatchEvent(TObject* sender, Handler&& handler) noexcept {
+    try {
+        const TFaultMappingScope faults;
+        handler();
+        return true;
+    } catch (...) {
+        HandleExceptionInCallback(sender);
+        return false;
+    }
+}
 
 extern const TUnitInfo RtlFormsUnit;

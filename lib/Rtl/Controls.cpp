@@ -417,11 +417,7 @@ LRESULT CALLBACK TWinControl::StandardWindowProcedure(HWND window, UINT message,
                                          : ::DefWindowProcA(window, message, wParam, lParam);
     TMessage record{message, wParam, lParam, 0};
     // No exception may cross the system's frames: it is handed to the application instead.
-    try {
-        control->WindowProc(record);
-    } catch (...) {
-        HandleExceptionInCallback(control);
-    }
+    DispatchEvent(control, [&] { control->WindowProc(record); });
     return record.Result;
 }
 

@@ -114,13 +114,8 @@ TCustomForm::~TCustomForm() {
     // The menu may outlive the form; it must not reach back into it.
     if (menu_ != nullptr && menu_->form_ == this)
         menu_->form_ = nullptr;
-    if (OnDestroy) {
-        try {
-            OnDestroy(this);
-        } catch (...) {
-            HandleExceptionInCallback(this);
-        }
-    }
+    if (OnDestroy)
+        DispatchEvent(this, [&] { OnDestroy(this); });
     if (Application != nullptr)
         Application->FormDestroyed(this);
     DestroyHandle();

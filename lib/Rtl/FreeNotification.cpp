@@ -50,11 +50,6 @@ void NotifyFreed(const TComponent* component) noexcept {
             ++entry;
         }
     }
-    for (TSubscription& entry : due) {
-        try {
-            entry.Freed();
-        } catch (...) {
-            HandleExceptionInCallback(nullptr);
-        }
-    }
+    for (TSubscription& entry : due)
+        DispatchEvent(nullptr, [&] { entry.Freed(); });
 }

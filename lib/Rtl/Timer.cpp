@@ -75,11 +75,9 @@ LRESULT CALLBACK TTimer::WindowProcedure(HWND window, UINT message, WPARAM wPara
     auto* timer = reinterpret_cast<TTimer*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message != WM_TIMER || timer == nullptr)
         return ::DefWindowProcW(window, message, wParam, lParam);
-    try {
+    DispatchEvent(timer, [&] {
         if (timer->OnTimer)
             timer->OnTimer(timer);
-    } catch (...) {
-        HandleExceptionInCallback(timer);
-    }
+    });
     return 0;
 }

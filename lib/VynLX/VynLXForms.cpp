@@ -689,12 +689,9 @@ LRESULT CALLBACK TVynFormLX::MdiClientProcedure(HWND client, UINT message, WPARA
         return ::IsWindowUnicode(client) ? ::CallWindowProcW(previous, client, message, wParam, lParam)
                                          : ::CallWindowProcA(previous, client, message, wParam, lParam);
     }
-    try {
-        return form->MdiClientWindowProc(client, message, wParam, lParam);
-    } catch (...) {
-        HandleExceptionInCallback(form);
-        return 0;
-    }
+    LRESULT result = 0;
+    DispatchEvent(form, [&] { result = form->MdiClientWindowProc(client, message, wParam, lParam); });
+    return result;
 }
 
 LRESULT TVynFormLX::CallPreviousClientProcedure(HWND client, UINT message, WPARAM wParam, LPARAM lParam) {

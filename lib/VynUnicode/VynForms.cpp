@@ -89,11 +89,8 @@ TControl* ControlAtScreenPoint(POINT point) {
 
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && wParam == PM_REMOVE && VynApplication != nullptr) {
-        try {
-            VynApplication->HandleQueuedMessage(*reinterpret_cast<MSG*>(lParam));
-        } catch (...) {
-            HandleExceptionInCallback(VynApplication);
-        }
+        DispatchEvent(VynApplication,
+                      [&] { VynApplication->HandleQueuedMessage(*reinterpret_cast<MSG*>(lParam)); });
     }
     return ::CallNextHookEx(messageHook, code, wParam, lParam);
 }

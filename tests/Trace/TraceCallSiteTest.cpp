@@ -43,4 +43,37 @@ TEST(CallSite, TheDirectCallIsTriedFirst) {
     EXPECT_EQ(CallInstructionLength(Ending({0xE8, 0x00, 0x00, 0xFF, 0xD0})), 5u);
 }
 
+TEST(CallSite, OnX64ARexPrefixBelongsToTheCall) {
+    EXPECT_EQ(CallInstructionLength64(Ending({0x41, 0xFF, 0xD3})), 3u) << "call r11";
+    EXPECT_EQ(CallInstructionLength64(Ending({0x41, 0xFF, 0x54, 0x24, 0x08})), 5u) << "call [r12+8]";
+    EXPECT_EQ(CallInstructionLength64(Ending({0x48, 0xFF, 0x94, 0x24, 0x00, 0x01, 0x00, 0x00})), 8u)
+        << "the longest form fills all eight bytes";
+    EXPECT_EQ(CallInstructionLength64(Ending({0xFF, 0x15, 0xF0, 0xFF, 0xFF, 0xFF})), 6u) << "call [rip+disp32]";
+    EXPECT_EQ(CallInstructionLength64(Ending({0x48, 0xE8, 0x10, 0x20, 0x30, 0x40})), 5u)
+        << "a direct call has no prefix to take";
+    EXPECT_FALSE(CallInstructionLength64(Ending({0x41, 0xFF, 0xE3}))) << "jmp r11";
+}
+
+std::array<uint8_t, SystemCallStubSize> Stub(uint32_t pushed, uint32_t jump) {
+    std::array<uint8_t, SystemCallStubSize> bytes{0x68};
+    for (int i = 0; i < 4; ++i) {
+        bytes[1 + i] = static_cast<uint8_t>(pushed >> (8 * i));
+        bytes[6 + i] = static_cast<uint8_t>(jump >> (8 * i));
+    }
+    bytes[5] = 0xE9;
+    return bytes;
+}
+
+TEST(SystemCallStub, TwoStubsPushingTheSameValueAreOneFunction) {
+    EXPECT_TRUE(IsSameSystemCallStub(Stub(0xBFF71234, 0x100), Stub(0xBFF71234, 0x2000)))
+        << "the jump targets of two copies differ";
+    EXPECT_FALSE(IsSameSystemCallStub(Stub(0xBFF71234, 0x100), Stub(0xBFF71238, 0x100)));
+    auto noJump = Stub(0xBFF71234, 0x100);
+    noJump[5] = 0xE8;
+    EXPECT_FALSE(IsSameSystemCallStub(noJump, noJump)) << "a call is no stub";
+    auto noPush = Stub(0xBFF71234, 0x100);
+    noPush[0] = 0x6A;
+    EXPECT_FALSE(IsSameSystemCallStub(noPush, noPush));
+}
+
 } // namespace
