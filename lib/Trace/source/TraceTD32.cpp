@@ -243,7 +243,7 @@ private:
             const size_t recordSize = size_t{length} + 2;
             if (recordSize < 4 || recordSize > bytes.size() - start)
                 throw MalformedData{};
-            if ((type == LocalProcedureSymbol || type == GlobalProcedureSymbol)) {
+            if (type == LocalProcedureSymbol || type == GlobalProcedureSymbol) {
                 if (recordSize < ProcedureRecordSize)
                     throw MalformedData{};
                 ByteReader record(bytes.subspan(start, recordSize));
