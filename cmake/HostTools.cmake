@@ -17,14 +17,25 @@ set(FERRULE_TDBGC ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc)
 
 # Stores the TDBG data of a linked program or DLL in its own section "TRACEDBG", after linking.
 # STRIP: the module then carries no DWARF and no symbol table, only that section (the product).
+# MAP: also writes the data as a linker map beside the module (<name>.map), for people reading an
+# error report's addresses without the program at hand.
+# FILES_ONLY: no section; the module stays as the linker made it and its data goes to the files
+# beside it, <name>.tdbg and <name>.map, as it would for a library we ship but do not change.
 function(ferrule_embed_debug_data target)
-    cmake_parse_arguments(ARG "STRIP" "" "" ${ARGN})
-    set(strip "")
+    cmake_parse_arguments(ARG "STRIP;MAP;FILES_ONLY" "" "" ${ARGN})
+    set(options "")
     if(ARG_STRIP)
-        set(strip --strip-with ${CMAKE_OBJCOPY})
+        list(APPEND options --strip-with ${CMAKE_OBJCOPY})
+    endif()
+    set(stem $<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>)
+    if(ARG_MAP OR ARG_FILES_ONLY)
+        list(APPEND options --map ${stem}.map)
+    endif()
+    if(ARG_FILES_ONLY)
+        list(APPEND options --tdbg ${stem}.tdbg --no-section)
     endif()
     add_custom_command(TARGET ${target} POST_BUILD
-        COMMAND ${FERRULE_TDBGC} --objdump ${CMAKE_OBJDUMP} --source-root ${CMAKE_SOURCE_DIR} ${strip}
+        COMMAND ${FERRULE_TDBGC} --objdump ${CMAKE_OBJDUMP} --source-root ${CMAKE_SOURCE_DIR} ${options}
             $<TARGET_FILE:${target}>
         VERBATIM)
     add_dependencies(${target} host_tools)

@@ -3,80 +3,15 @@
 // the kinds are tried.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include "PeSectionAppender.h"
+#include "StandInCopy.h"
 #include "TraceDebug.h"
 #include "TraceDebugWriter.h"
 #include "WineTestSupport.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-uint32_t CodeOffsetOf(HMODULE module, const void* address) {
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(address) - reinterpret_cast<uintptr_t>(module) -
-                                 0x1000);
-}
-
-// A private copy of the stand-in payload in a folder of its own, with whatever debug files a test
-// puts beside it, loaded for the test's lifetime.
-class StandInCopy : public ::testing::Test {
-protected:
-    void SetUp() override {
-        units_ = std::make_unique<TUnitStartup>(std::initializer_list<const TUnitInfo*>{&TraceDebugUnit});
-        folder_ =
-            fs::temp_directory_path() / ("trace-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder_);
-        library_ = folder_ / "dao360.dll";
-        fs::copy_file(HostPath(STANDIN_DAO_PATH), library_, fs::copy_options::overwrite_existing);
-    }
-    void TearDown() override {
-        module_.reset();
-        units_.reset();
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-    void Load() {
-        module_.reset(::LoadLibraryW(library_.c_str()));
-        ASSERT_TRUE(module_);
-        registerServer_ =
-            reinterpret_cast<const uint8_t*>(::GetProcAddress(module_.get(), "DllRegisterServer"));
-        ASSERT_NE(registerServer_, nullptr);
-    }
-    void Write(const char* extension, const std::string& bytes) {
-        std::ofstream(fs::path(library_).replace_extension(extension), std::ios::binary) << bytes;
-    }
-    std::vector<uint8_t> TdbgData(const std::string& moduleName) const {
-        TraceDebugContent content;
-        content.ModuleName = moduleName;
-        const uint32_t entry = registerServerOffset_;
-        content.Units = {{0, "StandInDaoStartup"}, {entry, "StandInDao"}};
-        content.SourceFiles = {{entry, "payload/StandInDao/StandInDao.cpp"}};
-        content.Procedures = {{entry, "DllRegisterServer", ""}};
-        content.Lines = {{entry, 120}, {entry + 4, 121}};
-        return WriteTraceDebugData(content);
-    }
-    void WriteTdbg(const std::string& moduleName) {
-        const std::vector<uint8_t> data = TdbgData(moduleName);
-        Write(".tdbg", std::string(data.begin(), data.end()));
-    }
-
-    std::unique_ptr<TUnitStartup> units_;
-    fs::path folder_, library_;
-    UniqueModule module_;
-    const uint8_t* registerServer_ = nullptr;
-    uint32_t registerServerOffset_ = 0;
-};
-
-// The offset of DllRegisterServer in the stand-in, learnt from the original before the copy loads.
-uint32_t RegisterServerOffset() {
-    const UniqueModule original(::LoadLibraryW(HostPath(STANDIN_DAO_PATH).c_str()));
-    return CodeOffsetOf(original.get(),
-                        reinterpret_cast<const void*>(::GetProcAddress(original.get(), "DllRegisterServer")));
-}
 
 TEST_F(StandInCopy, ATdbgFileBesideTheModuleAnswersUnitProcedureLineAndFile) {
     registerServerOffset_ = RegisterServerOffset();

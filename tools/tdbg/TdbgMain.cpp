@@ -1,9 +1,10 @@
 // tdbgc: stores TDBG data in a linked module. Reads the module's line table (through the cross
 // objdump) and function symbols, optionally strips the module of DWARF and symbols (through the
 // cross objcopy), and adds the data as the section "TRACEDBG"; can also write it to a ".tdbg" file
-// and as a linker map file.
+// and as a linker map file, or only those files (for a module that must stay as the linker made it).
 //
-//   tdbgc --objdump PATH --source-root DIR [--strip-with OBJCOPY] [--tdbg FILE] [--map FILE] MODULE
+//   tdbgc --objdump PATH --source-root DIR [--strip-with OBJCOPY] [--tdbg FILE] [--map FILE]
+//         [--no-section] MODULE
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -59,6 +60,7 @@ std::string CommandOutput(const std::string& command) {
 
 int main(int argc, char** argv) {
     std::string objdump, sourceRoot, objcopy, tdbgFile, mapFile, module;
+    bool section = true;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         const auto value = [&]() -> std::string {
@@ -77,6 +79,8 @@ int main(int argc, char** argv) {
                 tdbgFile = value();
             else if (argument == "--map")
                 mapFile = value();
+            else if (argument == "--no-section")
+                section = false;
             else
                 module = argument;
         } catch (const std::exception& error) {
@@ -85,8 +89,8 @@ int main(int argc, char** argv) {
         }
     }
     if (objdump.empty() || module.empty()) {
-        std::cerr
-            << "usage: tdbgc --objdump PATH --source-root DIR [--strip-with OBJCOPY] [--tdbg FILE] MODULE\n";
+        std::cerr << "usage: tdbgc --objdump PATH --source-root DIR [--strip-with OBJCOPY] [--tdbg FILE] "
+                     "[--map FILE] [--no-section] MODULE\n";
         return 2;
     }
     try {
@@ -106,6 +110,14 @@ int main(int argc, char** argv) {
         if (!mapFile.empty()) {
             const std::string map = WriteMapFile(content);
             WriteFile(mapFile, std::vector<uint8_t>(map.begin(), map.end()));
+        }
+        if (!section) {
+            if (!objcopy.empty())
+                throw std::runtime_error("--strip-with would leave the module without any debug data");
+            std::cout << "tdbgc: " << module << ": " << content.Units.size() << " units, "
+                      << content.Procedures.size() << " procedures, " << content.Lines.size()
+                      << " lines; debug files only\n";
+            return 0;
         }
         std::vector<uint8_t> base = linked;
         if (!objcopy.empty()) {

@@ -33,8 +33,10 @@ std::unique_ptr<TTraceDebugInfoSource> MakeSource(int kind, HMODULE module) {
     case 0:
         return std::make_unique<TTraceDebugInfoBinary>(module);
     case 1:
-        return std::make_unique<TTraceDebugInfoMap>(module);
+        return std::make_unique<TTraceDebugInfoTD32>(module);
     case 2:
+        return std::make_unique<TTraceDebugInfoMap>(module);
+    case 3:
         return std::make_unique<TTraceDebugInfoExports>(module);
     default:
         return nullptr;
@@ -46,7 +48,7 @@ AnsiString BareModuleName(HMODULE module) {
     return WideToAnsi(ExtractFileNameWide(ModuleFileNameWide(module)));
 }
 
-// A TDBG or map scanner's answer: the unit is required; then procedure, line and source file.
+// A TDBG, TD32 or map scanner's answer: the unit is required; then procedure, line and source file.
 template <class Scanner>
 bool LocateThroughScanner(const Scanner& scanner, uint32_t offset, uintptr_t address,
                           TTraceDebugInfoSource* source, TTraceLocationInfo& info) {
@@ -132,6 +134,33 @@ bool TTraceDebugInfoBinary::OpenSource() {
 }
 
 bool TTraceDebugInfoBinary::LocateAddress(uintptr_t address, TTraceLocationInfo& info) {
+    return LocateThroughScanner(*scanner_, AddressToOffset(address), address, this, info);
+}
+
+bool TTraceDebugInfoTD32::OpenSource() {
+    try {
+        std::span<const uint8_t> data;
+        if (const auto image = LoadedImage())
+            data = TD32DataOfImage(*image);
+        if (data.empty()) {
+            auto file = std::make_unique<TMappedFile>(ChangeFileExtWide(FileName(), u".tds"));
+            data = FindTD32Data(file->Bytes());
+            if (data.empty())
+                return false;
+            file_ = std::move(file);
+        }
+        scanner_ = std::make_unique<TTraceTD32InfoScanner>(data);
+        if (scanner_->ValidFormat())
+            return true;
+    } catch (...) {
+        // Data the parser refuses loudly (a directory of another entry size) is no data either.
+    }
+    scanner_.reset();
+    file_.reset();
+    return false;
+}
+
+bool TTraceDebugInfoTD32::LocateAddress(uintptr_t address, TTraceLocationInfo& info) {
     return LocateThroughScanner(*scanner_, AddressToOffset(address), address, this, info);
 }
 

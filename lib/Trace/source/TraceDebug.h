@@ -17,6 +17,7 @@
 #include "TraceLocation.h"
 #include "TraceMapScanner.h"
 #include "TracePeImage.h"
+#include "TraceTD32.h"
 #include "UnitRegistry.h"
 
 class TTraceDebugInfoSource {
@@ -72,6 +73,21 @@ public:
 private:
     std::unique_ptr<TMappedFile> file_;
     std::unique_ptr<TTraceBinDebugScanner> scanner_;
+};
+
+// TD32 data (Borland's debug format): the module's own, when the linker stored it in the image as
+// its one debug-directory entry, else a ".tds" file beside the module (its name with that
+// extension). Nothing that fails while reading it escapes: such data is simply not there.
+class TTraceDebugInfoTD32 : public TTraceDebugInfoSource {
+public:
+    using TTraceDebugInfoSource::TTraceDebugInfoSource;
+    bool OpenSource() override;
+    bool LocateAddress(uintptr_t address, TTraceLocationInfo& info) override;
+    bool IsExternal() const { return file_ != nullptr; }
+
+private:
+    std::unique_ptr<TMappedFile> file_;
+    std::unique_ptr<TTraceTD32InfoScanner> scanner_;
 };
 
 // A linker map file beside the module (its name with the extension ".map").
