@@ -20,11 +20,16 @@ set(FERRULE_TDBGC ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc)
 function(ferrule_embed_debug_data target)
     cmake_parse_arguments(ARG "STRIP" "" "" ${ARGN})
     set(strip "")
+    set(keep_unstripped "")
     if(ARG_STRIP)
         set(strip --strip-with ${CMAKE_OBJCOPY})
+        # The linked image as it was, DWARF and symbols included: the reference the accuracy
+        # check compares the embedded data with (addr2line needs what stripping removes).
+        set(keep_unstripped COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.unstripped)
     endif()
     add_custom_command(TARGET ${target} POST_BUILD
-        COMMAND ${FERRULE_TDBGC} --objdump ${CMAKE_OBJDUMP} --source-root ${CMAKE_SOURCE_DIR} ${strip}
+        ${keep_unstripped}
+        COMMAND ${FERRULE_TDBGC} --source-root ${CMAKE_SOURCE_DIR} ${strip}
             $<TARGET_FILE:${target}>
         VERBATIM)
     add_dependencies(${target} host_tools)

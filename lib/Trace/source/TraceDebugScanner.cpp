@@ -143,33 +143,60 @@ std::vector<TTraceBinDebugScanner::Entry> TTraceBinDebugScanner::ReadTable(size_
     return entries;
 }
 
-std::optional<TTraceBinDebugScanner::Entry>
-TTraceBinDebugScanner::LastAtOrBelow(const std::vector<Entry>& entries, uint32_t offset) {
+// Both walks answer the last entry of the run of starts at or below the offset; on a table in
+// ascending order (what the build writes) that is the entry before the upper bound, found by
+// binary search. A table out of order is walked as the format describes.
+const TTraceBinDebugScanner::Entry* TTraceBinDebugScanner::BeforeUpperBound(const ExpandedTable& table,
+                                                                            uint32_t offset) {
+    const auto bound = std::upper_bound(table.Entries.begin(), table.Entries.end(), offset,
+                                        [](uint32_t at, const Entry& entry) { return at < entry.Start; });
+    return bound == table.Entries.begin() ? nullptr : &*(bound - 1);
+}
+
+std::optional<TTraceBinDebugScanner::Entry> TTraceBinDebugScanner::LastAtOrBelow(const ExpandedTable& table,
+                                                                                 uint32_t offset) {
     const Entry* found = nullptr;
-    for (const Entry& entry : entries) {
-        if (entry.Start > offset)
-            break;
-        found = &entry;
+    if (table.Ascending) {
+        found = BeforeUpperBound(table, offset);
+    } else {
+        for (const Entry& entry : table.Entries) {
+            if (entry.Start > offset)
+                break;
+            found = &entry;
+        }
     }
     if (found == nullptr)
         return std::nullopt;
     return *found;
 }
 
-const TTraceBinDebugScanner::Entry*
-TTraceBinDebugScanner::LastStartingAtOrBelow(const std::vector<Entry>& entries, uint32_t offset) {
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
+const TTraceBinDebugScanner::Entry* TTraceBinDebugScanner::LastStartingAtOrBelow(const ExpandedTable& table,
+                                                                                 uint32_t offset) {
+    if (table.Ascending)
+        return BeforeUpperBound(table, offset);
+    for (auto it = table.Entries.rbegin(); it != table.Entries.rend(); ++it)
         if (it->Start <= offset)
             return &*it;
     return nullptr;
 }
 
-const std::vector<TTraceBinDebugScanner::Entry>& TTraceBinDebugScanner::Table(TableKind kind) const {
+size_t TTraceBinDebugScanner::CacheBytes() const noexcept {
+    size_t bytes = 0;
+    for (const auto& table : tables_)
+        if (table)
+            bytes += table->Entries.capacity() * sizeof(Entry);
+    return bytes;
+}
+
+const TTraceBinDebugScanner::ExpandedTable& TTraceBinDebugScanner::Table(TableKind kind) const {
     static constexpr size_t Fields[TableKinds] = {UnitTableField, SourceTableField, ProcedureTableField,
                                                   LineTableField};
-    std::optional<std::vector<Entry>>& table = tables_[kind];
-    if (!table || !cacheData_)
-        table = ReadTable(Fields[kind], kind == ProcedureTable ? 3 : 2);
+    std::optional<ExpandedTable>& table = tables_[kind];
+    if (!table || !cacheData_) {
+        table = ExpandedTable{ReadTable(Fields[kind], kind == ProcedureTable ? 3 : 2), false};
+        table->Ascending = std::is_sorted(table->Entries.begin(), table->Entries.end(),
+                                          [](const Entry& a, const Entry& b) { return a.Start < b.Start; });
+    }
     return *table;
 }
 

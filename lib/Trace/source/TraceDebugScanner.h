@@ -65,6 +65,9 @@ public:
     LineAt LineOf(uint32_t offset) const;
     std::string SourceFileOf(uint32_t offset) const;
 
+    // The bytes the expanded tables hold now (0 before the first lookup).
+    size_t CacheBytes() const noexcept;
+
     // The name stored at reference r (0: empty), unpacked.
     std::string NameAt(uint32_t reference) const;
 
@@ -79,17 +82,22 @@ private:
     // The entries of a table with running sums; `values` is 2 or 3 per entry. Stops quietly at a
     // malformed entry: what was read before it stays.
     std::vector<Entry> ReadTable(size_t field, int values) const;
+    struct ExpandedTable {
+        std::vector<Entry> Entries;
+        bool Ascending = false; // starts never step back: lookups search instead of walking
+    };
     // A table as read from the data: once with cacheData, at every lookup otherwise.
-    const std::vector<Entry>& Table(TableKind kind) const;
+    const ExpandedTable& Table(TableKind kind) const;
     // The last entry starting at or below offset, walking the table in order (units, files).
-    static std::optional<Entry> LastAtOrBelow(const std::vector<Entry>& entries, uint32_t offset);
+    static std::optional<Entry> LastAtOrBelow(const ExpandedTable& table, uint32_t offset);
     // The last entry starting at or below offset, searching from the table's end (procedures, lines).
-    static const Entry* LastStartingAtOrBelow(const std::vector<Entry>& entries, uint32_t offset);
+    static const Entry* LastStartingAtOrBelow(const ExpandedTable& table, uint32_t offset);
+    static const Entry* BeforeUpperBound(const ExpandedTable& table, uint32_t offset);
 
     const uint8_t* data_;
     size_t size_;
     bool cacheData_;
     bool valid_ = false;
     std::string moduleName_;
-    mutable std::array<std::optional<std::vector<Entry>>, TableKinds> tables_;
+    mutable std::array<std::optional<ExpandedTable>, TableKinds> tables_;
 };
