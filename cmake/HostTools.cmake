@@ -10,21 +10,25 @@ ExternalProject_Add(host_tools
     CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DFERRULE_BUILD_TESTS=${FERRULE_BUILD_TESTS}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
-    BUILD_BYPRODUCTS ${FERRULE_HOST_DIR}/tools/formc/formc ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc)
+    BUILD_BYPRODUCTS ${FERRULE_HOST_DIR}/tools/formc/formc ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc
+        ${FERRULE_HOST_DIR}/tools/tdbg/tdbgcheck)
 
 set(FERRULE_FORMC ${FERRULE_HOST_DIR}/tools/formc/formc)
 set(FERRULE_TDBGC ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc)
+set(FERRULE_TDBGCHECK ${FERRULE_HOST_DIR}/tools/tdbg/tdbgcheck)
 
 # Stores the TDBG data of a linked program or DLL in its own section "TRACEDBG", after linking.
 # STRIP: the module then carries no DWARF and no symbol table, only that section (the product).
+# KEEP_UNSTRIPPED: the linked image as it was, DWARF and symbols included, stays beside it as
+# "<file>.unstripped": the reference the accuracy check and the benchmark give addr2line.
 function(ferrule_embed_debug_data target)
-    cmake_parse_arguments(ARG "STRIP" "" "" ${ARGN})
+    cmake_parse_arguments(ARG "STRIP;KEEP_UNSTRIPPED" "" "" ${ARGN})
     set(strip "")
     set(keep_unstripped "")
     if(ARG_STRIP)
         set(strip --strip-with ${CMAKE_OBJCOPY})
-        # The linked image as it was, DWARF and symbols included: the reference the accuracy
-        # check compares the embedded data with (addr2line needs what stripping removes).
+    endif()
+    if(ARG_KEEP_UNSTRIPPED)
         set(keep_unstripped COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.unstripped)
     endif()
     add_custom_command(TARGET ${target} POST_BUILD

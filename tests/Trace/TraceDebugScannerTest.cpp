@@ -124,6 +124,31 @@ TEST(TraceDebugScanner, VariableLengthNumbersAndRunningSums) {
     EXPECT_EQ(scanner.UnitStartOf(1000), 260u);
 }
 
+TEST(TraceDebugScanner, ATableThatStepsBackIsWalkedAsTheFormatSaysNotSearched) {
+    // Lines at 0x10 (5), 0x30 (7), then back at 0x20 (9): the walk from the end finds 0x20 first.
+    std::vector<uint8_t> units = {0x00, 0x01};
+    units.insert(units.end(), End.begin(), End.end());
+    std::vector<uint8_t> lines = {0x10, 0x05, 0x20, 0x02, 0xF0, 0xFF, 0xFF, 0xFF, 0x0F, 0x02};
+    lines.insert(lines.end(), End.begin(), End.end());
+    const std::vector<uint8_t> data = HandMade(units, End, End, lines, Plain("Unit"));
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    ASSERT_TRUE(scanner.ValidFormat());
+    EXPECT_EQ(scanner.LineOf(0x35).Line, 9);
+    EXPECT_EQ(scanner.LineOf(0x15).Line, 5);
+    EXPECT_EQ(TTraceBinDebugScanner(data.data(), data.size(), false).LineOf(0x35).Line, 9) << "uncached alike";
+}
+
+TEST(TraceDebugScanner, ExpandedTablesAreCountedOnceExpanded) {
+    const std::vector<uint8_t> data = WriteTraceDebugData(TwoUnits());
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    EXPECT_EQ(scanner.CacheBytes(), 0u);
+    scanner.ProcedureOf(0x190); // expands the procedures and, for the unit start, the units
+    const size_t afterOne = scanner.CacheBytes();
+    EXPECT_GT(afterOne, 0u);
+    scanner.ProcedureOf(0x420);
+    EXPECT_EQ(scanner.CacheBytes(), afterOne) << "built once and kept";
+}
+
 TEST(TraceDebugScanner, NamesInAllThreeForms) {
     // Packed "Ab_9": codes 11, 38, 63, 10; then a terminating zero code.
     const std::vector<uint8_t> packed = {static_cast<uint8_t>(11 | (38 << 6)),

@@ -1,5 +1,5 @@
-// The producer's reading of objdump's decoded line table and of function names, and the content
-// it makes: units by compilation unit, gaps without debug data known as such, lines and files.
+// The content the producer makes of line rows and procedures: units by compilation unit, gaps
+// without debug data known as such, lines and files; and its reading of function names.
 #include <gtest/gtest.h>
 
 #include "TdbgProducer.h"
@@ -57,6 +57,39 @@ TEST(TdbgProducer, TheContentAnswersThroughTheReaderAndKnowsItsGaps) {
     EXPECT_EQ(scanner.SourceFileOf(0x44), "lib/VynLX/VynLXUtils.cpp") << "without the leading ./";
     EXPECT_EQ(scanner.LineOf(0x55).Line, 301);
     EXPECT_EQ(scanner.UnitOf(0x60), "") << "after the last sequence";
+}
+
+TEST(TdbgProducer, CodeWithoutLineRowsBelongsToTheUnitOfItsFunctionAndItsProcedureIsAnswered) {
+    // A ".cold" part of Timer1Timer after the last row of its unit: no line, but unit and name.
+    std::vector<DecodedLineRow> rows = LineRows();
+    const std::vector<CodeSymbol> symbols = {{0x401000, "TFerruleForm::Timer1Timer(TObject*)"},
+                                             {0x401040, "GetCommonFilesFolder()"}};
+    const std::vector<UnitRange> functionUnits = {{0x401000, 0x401030, "FerruleFrm"},
+                                                  {0x401068, 0x401070, "FerruleFrm"}};
+    std::vector<ProcedureStart> procedures = SymbolProcedures(symbols);
+    procedures.push_back({0x401068, "TFerruleForm", "Timer1Timer"});
+    procedures.push_back({0x401070, "", ""});
+    const TraceDebugContent content =
+        MakeTraceDebugContent("Ferrule", 0x401000, rows, procedures, functionUnits, "/work/src");
+    const std::vector<uint8_t> data = WriteTraceDebugData(content);
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    EXPECT_EQ(scanner.UnitOf(0x6A), "FerruleFrm");
+    EXPECT_EQ(scanner.ProcedureOf(0x6A).Name, "TFerruleForm.Timer1Timer");
+    EXPECT_EQ(scanner.LineOf(0x6A).Line, 0);
+    EXPECT_EQ(scanner.SourceFileOf(0x6A), "");
+    EXPECT_EQ(scanner.UnitOf(0x64), "") << "between the line rows and the cold part";
+    EXPECT_EQ(scanner.UnitOf(0x70), "");
+}
+
+TEST(TdbgProducer, AProcedureRunningIntoANewUnitStartsThereAgain) {
+    // One symbol for code that spans both units: the reader answers no procedure starting below
+    // the unit's start, so the producer repeats it at the second unit.
+    const TraceDebugContent content = MakeTraceDebugContent(
+        "Ferrule", 0x401000, LineRows(), SymbolProcedures({{0x401000, "Spanning()"}}), {}, "/work/src");
+    const std::vector<uint8_t> data = WriteTraceDebugData(content);
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    EXPECT_EQ(scanner.ProcedureOf(0x44).Name, "Spanning");
+    EXPECT_EQ(scanner.ProcedureOf(0x44).Offset, 4);
 }
 
 } // namespace
