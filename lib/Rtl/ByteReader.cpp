@@ -126,10 +126,6 @@ WideString ByteReader::ReadWideZString() {
     Fail("String without a terminator");
 }
 
-uint32_t ByteReader::ReadVarU32() {
-    return static_cast<uint32_t>(ReadVarUnsigned(5, 32));
-}
-
 uint64_t ByteReader::ReadVarU64() {
     return ReadVarUnsigned(10, 64);
 }

@@ -67,7 +67,12 @@ public:
 
     // Unsigned LEB128: seven bits a byte, least significant first, the high bit marking another
     // byte. At most 5 bytes for 32 bits and 10 for 64; bits beyond the type are an overflow.
-    uint32_t ReadVarU32();
+    uint32_t ReadVarU32() {
+        // Most values of the tables read this way fit in one byte: those take no call.
+        if (pos_ < size_ && data_[pos_] < 0x80)
+            return data_[pos_++];
+        return static_cast<uint32_t>(ReadVarUnsigned(5, 32));
+    }
     uint64_t ReadVarU64();
 
 private:
