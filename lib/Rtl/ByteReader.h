@@ -85,3 +85,25 @@ private:
     size_t size_;
     size_t pos_ = 0;
 };
+
+// Inline: the tables of debug data hold hundreds of thousands of these.
+inline uint64_t ByteReader::ReadVarUnsigned(unsigned maxBytes, unsigned valueBits) {
+    uint64_t value = 0;
+    for (unsigned i = 0;; ++i) {
+        if (i == maxBytes)
+            Fail("Variable-length integer too long");
+        if (i >= Remaining())
+            Fail("Read past the end of the data");
+        const uint8_t byte = data_[pos_ + i];
+        const uint64_t bits = byte & 0x7Fu;
+        const unsigned shift = 7 * i;
+        // The last byte a type allows carries only the bits left over; more would be lost.
+        if (shift + 7 > valueBits && (bits >> (valueBits - shift)) != 0)
+            Fail("Variable-length integer out of range");
+        value |= bits << shift;
+        if ((byte & 0x80) == 0) {
+            pos_ += i + 1;
+            return value;
+        }
+    }
+}

@@ -138,15 +138,19 @@ TEST(TraceDebugScanner, ATableThatStepsBackIsWalkedAsTheFormatSaysNotSearched) {
     EXPECT_EQ(TTraceBinDebugScanner(data.data(), data.size(), false).LineOf(0x35).Line, 9) << "uncached alike";
 }
 
-TEST(TraceDebugScanner, ExpandedTablesAreCountedOnceExpanded) {
+TEST(TraceDebugScanner, TablesAndNamesAreExpandedOnceAndCounted) {
     const std::vector<uint8_t> data = WriteTraceDebugData(TwoUnits());
     const TTraceBinDebugScanner scanner(data.data(), data.size());
     EXPECT_EQ(scanner.CacheBytes(), 0u);
-    scanner.ProcedureOf(0x190); // expands the procedures and, for the unit start, the units
+    EXPECT_EQ(scanner.ProcedureOf(0x190).Name, "GetCommonFilesFolder");
     const size_t afterOne = scanner.CacheBytes();
     EXPECT_GT(afterOne, 0u);
-    scanner.ProcedureOf(0x420);
-    EXPECT_EQ(scanner.CacheBytes(), afterOne) << "built once and kept";
+    EXPECT_EQ(scanner.ProcedureOf(0x1A0).Name, "GetCommonFilesFolder");
+    EXPECT_EQ(scanner.CacheBytes(), afterOne) << "the same procedure again: nothing new kept";
+    EXPECT_EQ(scanner.ProcedureOf(0x420).Name, "TFerruleForm.Timer1Timer");
+    EXPECT_GT(scanner.CacheBytes(), afterOne) << "another name kept";
+    const TTraceBinDebugScanner uncached(data.data(), data.size(), false);
+    EXPECT_EQ(uncached.ProcedureOf(0x420).Name, "TFerruleForm.Timer1Timer");
 }
 
 TEST(TraceDebugScanner, NamesInAllThreeForms) {

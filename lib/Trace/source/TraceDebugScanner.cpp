@@ -130,6 +130,13 @@ std::vector<TTraceBinDebugScanner::Entry> TTraceBinDebugScanner::ReadTable(size_
         return entries;
     ByteReader table(data_, size_);
     table.Seek(start);
+    // The tables follow one another: up to the next one's start, every byte without the top bit
+    // ends a value, so the entries are counted before they are read and placed without regrowing.
+    if (const uint32_t next = TableOffset(field + 4); next > start && next <= size_) {
+        const size_t valueEnds = static_cast<size_t>(
+            std::count_if(data_ + start, data_ + next, [](uint8_t byte) { return byte < 0x80; }));
+        entries.reserve(valueEnds / static_cast<size_t>(values));
+    }
     Entry sums{0, 0, 0};
     try {
         for (;;) {
@@ -192,7 +199,7 @@ size_t TTraceBinDebugScanner::CacheBytes() const noexcept {
     for (const auto& table : tables_)
         if (table)
             bytes += table->Entries.capacity() * sizeof(Entry);
-    return bytes;
+    return names_.empty() ? bytes : bytes + nameBytes_ + names_.bucket_count() * sizeof(void*);
 }
 
 const TTraceBinDebugScanner::ExpandedTable& TTraceBinDebugScanner::Table(TableKind kind) const {
@@ -209,7 +216,21 @@ const TTraceBinDebugScanner::ExpandedTable& TTraceBinDebugScanner::Table(TableKi
 
 std::string TTraceBinDebugScanner::UnitOf(uint32_t offset) const {
     const std::optional<Entry> unit = LastAtOrBelow(Table(UnitTable), offset);
-    return unit ? NameAt(unit->First) : std::string();
+    return unit ? CachedName(unit->First, 0) : std::string();
+}
+
+std::string TTraceBinDebugScanner::CachedName(uint32_t first, uint32_t second) const {
+    const auto join = [&] { return second == 0 ? NameAt(first) : NameAt(first) + "." + NameAt(second); };
+    if (!cacheData_)
+        return join();
+    // Call sites of one function share its names; each is unpacked once.
+    const uint64_t key = uint64_t{first} << 32 | second;
+    auto found = names_.find(key);
+    if (found == names_.end()) {
+        found = names_.emplace(key, join()).first;
+        nameBytes_ += found->second.capacity() + sizeof(*found) + 2 * sizeof(void*);
+    }
+    return found->second;
 }
 
 uint32_t TTraceBinDebugScanner::UnitStartOf(uint32_t offset) const {
@@ -223,9 +244,7 @@ TTraceBinDebugScanner::ProcedureAt TTraceBinDebugScanner::ProcedureOf(uint32_t o
         return {};
     ProcedureAt found;
     found.Offset = static_cast<int32_t>(offset - procedure->Start);
-    found.Name = NameAt(procedure->First);
-    if (procedure->Second != 0)
-        found.Name += "." + NameAt(procedure->Second);
+    found.Name = CachedName(procedure->First, procedure->Second);
     return found;
 }
 
@@ -240,5 +259,5 @@ std::string TTraceBinDebugScanner::SourceFileOf(uint32_t offset) const {
     const std::optional<Entry> file = LastAtOrBelow(Table(SourceTable), offset);
     if (!file || file->Start < UnitStartOf(offset))
         return {};
-    return NameAt(file->First);
+    return CachedName(file->First, 0);
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace TraceDebugFormat {
@@ -65,7 +66,7 @@ public:
     LineAt LineOf(uint32_t offset) const;
     std::string SourceFileOf(uint32_t offset) const;
 
-    // The bytes the expanded tables hold now (0 before the first lookup).
+    // The bytes the expanded tables and the unpacked names hold now (0 before the first lookup).
     size_t CacheBytes() const noexcept;
 
     // The name stored at reference r (0: empty), unpacked.
@@ -100,4 +101,8 @@ private:
     bool valid_ = false;
     std::string moduleName_;
     mutable std::array<std::optional<ExpandedTable>, TableKinds> tables_;
+    // Names unpacked once with cacheData, by (first, second) reference; what they take, roughly.
+    std::string CachedName(uint32_t first, uint32_t second) const;
+    mutable std::unordered_map<uint64_t, std::string> names_;
+    mutable size_t nameBytes_ = 0;
 };
