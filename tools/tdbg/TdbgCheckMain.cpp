@@ -203,7 +203,7 @@ int Bench(const Options& options) {
               << " addresses; TDBG reader " << readerSeconds * 1000 << " ms (the first answer after "
               << firstSeconds * 1000 << " ms; " << answered << " answered), addr2line -f " << toolSeconds * 1000 << " ms; ratio " << std::setprecision(0)
               << toolSeconds / readerSeconds << "x; reader memory " << scanner.CacheBytes()
-              << " bytes of expanded tables over a TRACEDBG section of " << data.Section.size() << " bytes\n";
+              << " bytes (expanded tables and unpacked names) over a TRACEDBG section of " << data.Section.size() << " bytes\n";
     return 0;
 }
 
