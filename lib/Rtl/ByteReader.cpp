@@ -129,4 +129,3 @@ WideString ByteReader::ReadWideZString() {
 uint64_t ByteReader::ReadVarU64() {
     return ReadVarUnsigned(10, 64);
 }
-

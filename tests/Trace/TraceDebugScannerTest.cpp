@@ -135,7 +135,8 @@ TEST(TraceDebugScanner, ATableThatStepsBackIsWalkedAsTheFormatSaysNotSearched) {
     ASSERT_TRUE(scanner.ValidFormat());
     EXPECT_EQ(scanner.LineOf(0x35).Line, 9);
     EXPECT_EQ(scanner.LineOf(0x15).Line, 5);
-    EXPECT_EQ(TTraceBinDebugScanner(data.data(), data.size(), false).LineOf(0x35).Line, 9) << "uncached alike";
+    EXPECT_EQ(TTraceBinDebugScanner(data.data(), data.size(), false).LineOf(0x35).Line, 9)
+        << "uncached alike";
 }
 
 TEST(TraceDebugScanner, TablesAndNamesAreExpandedOnceAndCounted) {

@@ -44,8 +44,11 @@ struct Version5Module {
             Abbrev.Uleb(0).Uleb(0);
         };
         abbreviation(1, TagCompileUnit, true,
-                     {{AtName, FormString}, {AtCompDir, FormString}, {AtStmtList, FormSecOffset},
-                      {AtLowPc, FormAddr}, {AtRnglistsBase, FormSecOffset}});
+                     {{AtName, FormString},
+                      {AtCompDir, FormString},
+                      {AtStmtList, FormSecOffset},
+                      {AtLowPc, FormAddr},
+                      {AtRnglistsBase, FormSecOffset}});
         abbreviation(2, TagNamespace, true, {{AtName, FormString}});
         abbreviation(3, TagNamespace, true, {});
         abbreviation(4, TagClassType, true, {{AtName, FormString}});
@@ -113,7 +116,8 @@ struct Version5Module {
 std::vector<std::pair<uint64_t, std::string>> Shown(const std::vector<ProcedureStart>& starts) {
     std::vector<std::pair<uint64_t, std::string>> shown;
     for (const ProcedureStart& start : starts)
-        shown.emplace_back(start.Address, start.Qualifier.empty() ? start.Name : start.Qualifier + "." + start.Name);
+        shown.emplace_back(start.Address,
+                           start.Qualifier.empty() ? start.Name : start.Qualifier + "." + start.Name);
     return shown;
 }
 
@@ -123,19 +127,22 @@ TEST(DwarfReader, NamesTheInnermostInlinedFunctionAndResumesTheEnclosingOne) {
     ASSERT_EQ(functions.Units.size(), 1u);
     EXPECT_EQ(functions.Units[0].Name, "app/Main.cpp");
     EXPECT_EQ(functions.Ranges.size(), 4u) << "Paint, Helper twice (a range list), Inner";
-    const std::vector<std::pair<uint64_t, std::string>> expected = {
-        {0x401000, "ns::Widget.Paint"},           {0x401010, "ns.Helper"}, {0x401014, "(anonymous namespace).Inner"},
-        {0x401018, "ns.Helper"},                  {0x401020, "ns::Widget.Paint"},
-        {0x401080, "ns.Helper"},                  {0x401090, "ns::Widget.Paint"},
-        {0x401100, ""}};
+    const std::vector<std::pair<uint64_t, std::string>> expected = {{0x401000, "ns::Widget.Paint"},
+                                                                    {0x401010, "ns.Helper"},
+                                                                    {0x401014, "(anonymous namespace).Inner"},
+                                                                    {0x401018, "ns.Helper"},
+                                                                    {0x401020, "ns::Widget.Paint"},
+                                                                    {0x401080, "ns.Helper"},
+                                                                    {0x401090, "ns::Widget.Paint"},
+                                                                    {0x401100, ""}};
     EXPECT_EQ(Shown(MakeProcedureStarts(functions, {}, 0x401000, 0x500000)), expected);
 }
 
 TEST(DwarfReader, SymbolsNameOnlyWhatDwarfLeavesUnnamedAndDiscardedCodeIsIgnored) {
     const Version5Module module;
     const DwarfFunctions functions = ScanDwarfFunctions(module.Sections());
-    const std::vector<CodeSymbol> symbols = {{0x401000, "ns::Widget::Paint()"}, {0x401100, "_memcpy"},
-                                             {0x300000, "outside the image"}};
+    const std::vector<CodeSymbol> symbols = {
+        {0x401000, "ns::Widget::Paint()"}, {0x401100, "_memcpy"}, {0x300000, "outside the image"}};
     const auto shown = Shown(MakeProcedureStarts(functions, symbols, 0x401000, 0x500000));
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.front(), std::make_pair(uint64_t{0x401000}, std::string("ns::Widget.Paint")));
@@ -225,9 +232,8 @@ bool ReadsOrRejects(const DwarfSections& sections) {
 
 TEST(DwarfReaderMalformed, EveryTruncationOfEachSectionIsReadOrRejected) {
     const Version5Module module;
-    for (auto DwarfSections::*section :
-         {&DwarfSections::Info, &DwarfSections::Abbrev, &DwarfSections::Line, &DwarfSections::RngLists,
-          &DwarfSections::Str}) {
+    for (auto DwarfSections::*section : {&DwarfSections::Info, &DwarfSections::Abbrev, &DwarfSections::Line,
+                                         &DwarfSections::RngLists, &DwarfSections::Str}) {
         const DwarfSections whole = module.Sections();
         for (size_t size = 0; size < (whole.*section).size(); ++size) {
             DwarfSections cut = whole;
@@ -241,8 +247,8 @@ TEST(DwarfReaderMalformed, SeededMutationsAreReadOrRejected) {
     const Version5Module module;
     std::mt19937 random(20261208);
     for (int round = 0; round < 3000; ++round) {
-        std::vector<uint8_t> info = module.Info.Bytes(), abbrev = module.Abbrev.Bytes(), line = module.Line.Bytes(),
-                             lists = module.RngLists.Bytes();
+        std::vector<uint8_t> info = module.Info.Bytes(), abbrev = module.Abbrev.Bytes(),
+                             line = module.Line.Bytes(), lists = module.RngLists.Bytes();
         std::vector<uint8_t>* targets[] = {&info, &abbrev, &line, &lists};
         std::vector<uint8_t>& target = *targets[round % 4];
         for (int flips = 1 + static_cast<int>(random() % 3); flips > 0; --flips)
@@ -257,8 +263,7 @@ TEST(DwarfReaderMalformed, SeededMutationsAreReadOrRejected) {
 }
 
 // The text of the E that `action` raises, or a note that it raised none.
-template <typename E>
-std::string MessageOf(const std::function<void()>& action) {
+template <typename E> std::string MessageOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const E& error) {
@@ -283,14 +288,21 @@ TEST(DwarfReaderMalformed, ErrorsNameTheSectionAndWhatIsWrong) {
     std::vector<uint8_t> line = module.Line.Bytes();
     line[4] = 1; // version
     sections.Line = line;
-    EXPECT_EQ(MessageOf<EDwarfFormatError>([&] { ReadDwarfLineRows(ScanDwarfFunctions(sections).Units, sections); }),
+    EXPECT_EQ(MessageOf<EDwarfFormatError>(
+                  [&] { ReadDwarfLineRows(ScanDwarfFunctions(sections).Units, sections); }),
               ".debug_line: Unsupported line table version 1 at offset 0");
 }
 
 TEST(DwarfReaderMalformed, AnOriginThatLoopsIsAnErrorNotAHang) {
     DwarfBytes info, abbrev;
     abbrev.Uleb(1).Uleb(TagCompileUnit).U8(1).Uleb(0).Uleb(0);
-    abbrev.Uleb(2).Uleb(TagSubprogram).U8(0).Uleb(AtAbstractOrigin).Uleb(FormRef4).Uleb(AtLowPc).Uleb(FormAddr);
+    abbrev.Uleb(2)
+        .Uleb(TagSubprogram)
+        .U8(0)
+        .Uleb(AtAbstractOrigin)
+        .Uleb(FormRef4)
+        .Uleb(AtLowPc)
+        .Uleb(FormAddr);
     abbrev.Uleb(AtHighPc).Uleb(FormData4).Uleb(0).Uleb(0).Uleb(0);
     const size_t unit = info.BeginLength();
     info.U16(5).U8(UnitCompile).U8(4).U32(0);

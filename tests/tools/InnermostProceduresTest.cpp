@@ -23,7 +23,8 @@ TEST(InnermostProcedures, AnInlinedRangeInterruptsItsCallerWhichResumesAfterIt) 
 }
 
 TEST(InnermostProcedures, OfTwoEqualRangesTheLaterEntryWinsAndGapsHaveNoProcedure) {
-    const std::vector<std::pair<uint64_t, uint32_t>> expected = {{0x100, 7}, {0x110, None}, {0x120, 4}, {0x130, None}};
+    const std::vector<std::pair<uint64_t, uint32_t>> expected = {
+        {0x100, 7}, {0x110, None}, {0x120, 4}, {0x130, None}};
     EXPECT_EQ(Flattened({{0x100, 0x110, 3, 6}, {0x100, 0x110, 5, 7}, {0x120, 0x130, 0, 4}}), expected);
 }
 
@@ -39,14 +40,18 @@ TEST(InnermostProcedures, PartlyOverlappingRangesFollowTheSmallestAndEmptyOnesCo
 TEST(FunctionNames, DemangledNamesLoseParametersAndReturnTypesAndSplitAtTheLastScope) {
     using Split = std::pair<std::string, std::string>;
     EXPECT_EQ(SplitProcedureName("void ns::Apply<int>(int)"), Split("ns", "Apply<int>")) << "a return type";
-    EXPECT_EQ(SplitProcedureName("std::vector<int, std::allocator<int> >& ns::Items<int>()"), Split("ns", "Items<int>"));
+    EXPECT_EQ(SplitProcedureName("std::vector<int, std::allocator<int> >& ns::Items<int>()"),
+              Split("ns", "Items<int>"));
     EXPECT_EQ(SplitProcedureName("ns::A::operator new(unsigned int)"), Split("ns::A", "operator new"));
-    EXPECT_EQ(SplitProcedureName("ns::A::operator unsigned int() const"), Split("ns::A", "operator unsigned int"));
+    EXPECT_EQ(SplitProcedureName("ns::A::operator unsigned int() const"),
+              Split("ns::A", "operator unsigned int"));
     EXPECT_EQ(SplitProcedureName("bool ns::operator< <int>(ns::X<int> const&, ns::X<int> const&)"),
               Split("ns", "operator< <int>"));
-    EXPECT_EQ(SplitProcedureName("ns::f()::{lambda(std::string const&)#1}::operator()(std::string const&) const"),
-              Split("ns::f()::{lambda(std::string const&)#1}", "operator()"));
-    EXPECT_EQ(SplitProcedureName("(anonymous namespace)::Helper()"), Split("(anonymous namespace)", "Helper"));
+    EXPECT_EQ(
+        SplitProcedureName("ns::f()::{lambda(std::string const&)#1}::operator()(std::string const&) const"),
+        Split("ns::f()::{lambda(std::string const&)#1}", "operator()"));
+    EXPECT_EQ(SplitProcedureName("(anonymous namespace)::Helper()"),
+              Split("(anonymous namespace)", "Helper"));
 }
 
 TEST(FunctionNames, MangledNamesDemangleAlsoWithAStdcallSuffix) {

@@ -24,9 +24,9 @@ TEST(TdbgCheck, ReadsAddr2LineRecordsWithInlinedFramesAndUnknowns) {
 }
 
 TEST(TdbgCheck, FindsCallInstructionsAndSamplesThemEvenly) {
-    const std::vector<uint64_t> sites = CallSitesInDisassembly(
-        "00401000 <_main>:\n  401000:\tpush   %ebp\n  401003:\tcall   401100 <_f>\n"
-        "  401008:\tcall   *0x4020(%eax)\n  40100e:\tcalll  *%eax\n  401010:\tret\n");
+    const std::vector<uint64_t> sites =
+        CallSitesInDisassembly("00401000 <_main>:\n  401000:\tpush   %ebp\n  401003:\tcall   401100 <_f>\n"
+                               "  401008:\tcall   *0x4020(%eax)\n  40100e:\tcalll  *%eax\n  401010:\tret\n");
     EXPECT_EQ(sites, (std::vector<uint64_t>{0x401003, 0x401008, 0x40100E}));
     std::vector<uint64_t> many(1000);
     for (size_t i = 0; i < many.size(); ++i)
@@ -66,13 +66,16 @@ TEST(TdbgCheck, UnknownsAgreeOnlyWithUnknowns) {
     reference.Function = "_ZN2ns6Widget5PaintEv"; // a function known, its line not
     reference.File = "??";
     EXPECT_TRUE(CompareLocations(reference, TdbgAnswer{"Main", "ns::Widget.Paint", "", 0}, "/src").All());
-    EXPECT_FALSE(CompareLocations(reference, TdbgAnswer{"Main", "ns::Widget.Paint", "app/Main.cpp", 0}, "/src").File);
+    EXPECT_FALSE(
+        CompareLocations(reference, TdbgAnswer{"Main", "ns::Widget.Paint", "app/Main.cpp", 0}, "/src").File);
 }
 
 TEST(TdbgCheck, PathsCompareResolvedAndRelativeToTheSourceTree) {
-    EXPECT_EQ(SourcePathForReport("/build/./mingw-w64-crt/crt/../crt/gccmain.c", "/src"), "/build/mingw-w64-crt/crt/gccmain.c");
+    EXPECT_EQ(SourcePathForReport("/build/./mingw-w64-crt/crt/../crt/gccmain.c", "/src"),
+              "/build/mingw-w64-crt/crt/gccmain.c");
     EXPECT_EQ(SourcePathForReport("/src/lib/VynLX/VynLXUtils.cpp", "/src/"), "lib/VynLX/VynLXUtils.cpp");
-    EXPECT_EQ(SourcePathForReport("/srcother/a.cpp", "/src"), "/srcother/a.cpp") << "not a folder of the tree";
+    EXPECT_EQ(SourcePathForReport("/srcother/a.cpp", "/src"), "/srcother/a.cpp")
+        << "not a folder of the tree";
     EXPECT_EQ(SourcePathForReport("./lib/a.cpp", "/src"), "lib/a.cpp");
     EXPECT_EQ(JoinPath("/src", "include/a.h"), "/src/include/a.h");
     EXPECT_EQ(JoinPath("/src", "/usr/include/a.h"), "/usr/include/a.h");

@@ -12,9 +12,9 @@ namespace {
 std::vector<DecodedLineRow> LineRows() {
     const std::string frm = "/work/src/app/FerruleFrm.cpp", string = "/usr/include/c++/bits/basic_string.h";
     const std::string utils = "/work/src/./lib/VynLX/VynLXUtils.cpp";
-    return {{0x401000, "FerruleFrm", frm, 40, false},     {0x401008, "FerruleFrm", frm, 40, false},
-            {0x401008, "FerruleFrm", frm, 41, false},     {0x401010, "FerruleFrm", string, 230, false},
-            {0x401020, "FerruleFrm", frm, 44, false},     {0x401030, "FerruleFrm", frm, 0, true},
+    return {{0x401000, "FerruleFrm", frm, 40, false},    {0x401008, "FerruleFrm", frm, 40, false},
+            {0x401008, "FerruleFrm", frm, 41, false},    {0x401010, "FerruleFrm", string, 230, false},
+            {0x401020, "FerruleFrm", frm, 44, false},    {0x401030, "FerruleFrm", frm, 0, true},
             {0x401040, "VynLXUtils", utils, 300, false}, {0x401050, "VynLXUtils", utils, 301, false},
             {0x401060, "VynLXUtils", utils, 0, true}};
 }

@@ -20,7 +20,8 @@ void SplitPosition(std::string_view position, Addr2LineAnswer& answer) {
         return;
     }
     answer.File = std::string(position.substr(0, colon));
-    answer.Line = static_cast<uint32_t>(std::strtoul(std::string(position.substr(colon + 1)).c_str(), nullptr, 10));
+    answer.Line =
+        static_cast<uint32_t>(std::strtoul(std::string(position.substr(colon + 1)).c_str(), nullptr, 10));
 }
 
 } // namespace

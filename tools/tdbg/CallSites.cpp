@@ -37,6 +37,7 @@ std::vector<uint64_t> EvenSample(const std::vector<uint64_t>& addresses, size_t 
     std::vector<uint64_t> sample;
     sample.reserve(count);
     for (size_t i = 0; i < count; ++i)
-        sample.push_back(addresses[static_cast<size_t>(static_cast<unsigned __int128>(i) * addresses.size() / count)]);
+        sample.push_back(
+            addresses[static_cast<size_t>(static_cast<unsigned __int128>(i) * addresses.size() / count)]);
     return sample;
 }

@@ -97,7 +97,8 @@ private:
     const DwarfAbbreviationTable& AbbreviationsAt(uint64_t offset) {
         auto found = abbreviations_.find(offset);
         if (found == abbreviations_.end())
-            found = abbreviations_.emplace(offset, DwarfAbbreviationTable::Read(sections_.Abbrev, offset)).first;
+            found =
+                abbreviations_.emplace(offset, DwarfAbbreviationTable::Read(sections_.Abbrev, offset)).first;
         return found->second;
     }
 
@@ -119,7 +120,8 @@ private:
             }
             const DwarfAbbreviation* abbreviation = abbreviations.Find(code);
             if (abbreviation == nullptr)
-                throw EDwarfFormatError(InfoSection, "Unknown abbreviation code " + std::to_string(code), entryOffset);
+                throw EDwarfFormatError(InfoSection, "Unknown abbreviation code " + std::to_string(code),
+                                        entryOffset);
             EntryValues values;
             ReadingSection(InfoSection, [&] {
                 for (const DwarfAttributeSpec& spec : abbreviation->Attributes)
@@ -152,13 +154,15 @@ private:
         DwarfUnitSummary summary;
         summary.Name = DwarfText(values.Name, unit, sections_);
         summary.CompDir = DwarfText(values.CompDir, unit, sections_);
-        if (values.StmtList.Class == DwarfValueClass::SectionOffset || values.StmtList.Class == DwarfValueClass::Constant)
+        if (values.StmtList.Class == DwarfValueClass::SectionOffset ||
+            values.StmtList.Class == DwarfValueClass::Constant)
             summary.LineProgram = values.StmtList.Number;
         summary.AddressSize = unit.AddressSize;
         result_.Units.push_back(summary);
     }
 
-    uint32_t KeepEntry(const DwarfUnit& unit, size_t offset, uint64_t tag, const EntryValues& values, uint32_t parent) {
+    uint32_t KeepEntry(const DwarfUnit& unit, size_t offset, uint64_t tag, const EntryValues& values,
+                       uint32_t parent) {
         DwarfNamingEntry entry;
         entry.Offset = offset;
         entry.Parent = parent;
@@ -185,7 +189,8 @@ private:
             return;
         uint64_t high = 0;
         // Since DWARF 4 a constant high pc is the length.
-        if (values.HighPc.Class == DwarfValueClass::Constant || values.HighPc.Class == DwarfValueClass::Signed)
+        if (values.HighPc.Class == DwarfValueClass::Constant ||
+            values.HighPc.Class == DwarfValueClass::Signed)
             high = *low + values.HighPc.Number;
         else if (const auto address = DwarfAddress(values.HighPc, unit, sections_))
             high = *address;
@@ -204,10 +209,11 @@ private:
 } // namespace
 
 uint32_t DwarfFunctions::EntryAt(uint64_t offset) const {
-    const auto found = std::lower_bound(Entries.begin(), Entries.end(), offset,
-                                        [](const DwarfNamingEntry& entry, uint64_t at) { return entry.Offset < at; });
+    const auto found =
+        std::lower_bound(Entries.begin(), Entries.end(), offset,
+                         [](const DwarfNamingEntry& entry, uint64_t at) { return entry.Offset < at; });
     return found != Entries.end() && found->Offset == offset ? static_cast<uint32_t>(found - Entries.begin())
-                                                            : DwarfNamingEntry::NoParent;
+                                                             : DwarfNamingEntry::NoParent;
 }
 
 DwarfFunctions ScanDwarfFunctions(const DwarfSections& sections) {

@@ -31,8 +31,8 @@ struct DwarfCodeRange {
 
 // A compilation unit and where its line program lies.
 struct DwarfUnitSummary {
-    std::string_view Name;    // DW_AT_name: the main source file
-    std::string_view CompDir; // where it was compiled
+    std::string_view Name;               // DW_AT_name: the main source file
+    std::string_view CompDir;            // where it was compiled
     std::optional<uint64_t> LineProgram; // DW_AT_stmt_list: an offset in .debug_line
     uint8_t AddressSize = 0;
 };

@@ -54,7 +54,8 @@ void ReadEntries(ByteReader& reader, const DwarfSections& sections, const DwarfU
     }
 }
 
-LineProgramHeader ReadHeader(ByteReader& reader, const DwarfUnitSummary& summary, const DwarfSections& sections) {
+LineProgramHeader ReadHeader(ByteReader& reader, const DwarfUnitSummary& summary,
+                             const DwarfSections& sections) {
     LineProgramHeader header;
     DwarfUnit& unit = header.Unit;
     unit.Offset = reader.Position();
@@ -99,7 +100,8 @@ LineProgramHeader ReadHeader(ByteReader& reader, const DwarfUnitSummary& summary
             header.Directories.push_back(JoinPath(compDir, path));
         });
         ReadEntries(reader, sections, unit, [&](std::string_view path, uint64_t directory) {
-            const std::string folder = directory < header.Directories.size() ? header.Directories[directory] : compDir;
+            const std::string folder =
+                directory < header.Directories.size() ? header.Directories[directory] : compDir;
             header.Files.push_back(JoinPath(folder, path));
         });
     } else {
@@ -117,7 +119,8 @@ LineProgramHeader ReadHeader(ByteReader& reader, const DwarfUnitSummary& summary
             const uint64_t directory = reader.ReadVarU64();
             reader.ReadVarU64(); // modification time
             reader.ReadVarU64(); // length
-            const std::string folder = directory < header.Directories.size() ? header.Directories[directory] : compDir;
+            const std::string folder =
+                directory < header.Directories.size() ? header.Directories[directory] : compDir;
             header.Files.push_back(JoinPath(folder, name));
         }
     }
@@ -206,7 +209,8 @@ private:
             file_ = reader.ReadVarU64();
             break;
         case Dwarf::LnsConstAddPc:
-            address_ += uint64_t{(255u - header_.OpcodeBase) / header_.LineRange} * header_.MinimumInstructionLength;
+            address_ +=
+                uint64_t{(255u - header_.OpcodeBase) / header_.LineRange} * header_.MinimumInstructionLength;
             break;
         case Dwarf::LnsFixedAdvancePc:
             address_ += reader.ReadU16();
@@ -228,7 +232,8 @@ private:
 
 } // namespace
 
-std::vector<DecodedLineRow> ReadDwarfLineRows(const std::vector<DwarfUnitSummary>& units, const DwarfSections& sections) {
+std::vector<DecodedLineRow> ReadDwarfLineRows(const std::vector<DwarfUnitSummary>& units,
+                                              const DwarfSections& sections) {
     std::vector<DecodedLineRow> rows;
     for (const DwarfUnitSummary& unit : units) {
         if (!unit.LineProgram)

@@ -11,4 +11,5 @@
 
 // Rows per unit in the order of the units and of each program. Raises EDwarfFormatError naming
 // .debug_line (or the string section of a file name) for a malformed program.
-std::vector<DecodedLineRow> ReadDwarfLineRows(const std::vector<DwarfUnitSummary>& units, const DwarfSections& sections);
+std::vector<DecodedLineRow> ReadDwarfLineRows(const std::vector<DwarfUnitSummary>& units,
+                                              const DwarfSections& sections);

@@ -33,7 +33,8 @@ const DwarfProcedureNames::Resolved& DwarfProcedureNames::Resolve(uint32_t entry
     } else {
         bool found = false;
         for (const uint64_t reference : {self.Origin, self.Specification}) {
-            const uint32_t target = reference == 0 ? DwarfNamingEntry::NoParent : functions_.EntryAt(reference);
+            const uint32_t target =
+                reference == 0 ? DwarfNamingEntry::NoParent : functions_.EntryAt(reference);
             if (target == DwarfNamingEntry::NoParent || target == entry)
                 continue;
             const Resolved& origin = Resolve(target, depth + 1);

@@ -21,8 +21,8 @@ class DwarfProcedureNames {
 public:
     explicit DwarfProcedureNames(const DwarfFunctions& functions);
 
-    // The reference stays valid as long as this object. Raises EDwarfFormatError naming .debug_info for a chain of origins, declarations or
-    // enclosing scopes that loops or is absurdly long.
+    // The reference stays valid as long as this object. Raises EDwarfFormatError naming .debug_info for a
+    // chain of origins, declarations or enclosing scopes that loops or is absurdly long.
     const QualifiedProcedureName& Of(uint32_t entry);
 
 private:
@@ -36,6 +36,6 @@ private:
     std::string ScopeOf(uint32_t entry, int depth);
 
     const DwarfFunctions& functions_;
-    std::vector<int> built_; // per entry, an index into resolved_
+    std::vector<int> built_;        // per entry, an index into resolved_
     std::deque<Resolved> resolved_; // a deque: names handed out stay where they are
 };

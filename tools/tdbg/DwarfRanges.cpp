@@ -13,7 +13,8 @@ void Add(std::vector<DwarfAddressRange>& ranges, uint64_t low, uint64_t high) {
         ranges.push_back({low, high});
 }
 
-std::vector<DwarfAddressRange> ReadRangeList(uint64_t offset, const DwarfUnit& unit, const DwarfSections& sections) {
+std::vector<DwarfAddressRange> ReadRangeList(uint64_t offset, const DwarfUnit& unit,
+                                             const DwarfSections& sections) {
     constexpr std::string_view Section = ".debug_ranges";
     if (offset > sections.Ranges.size())
         throw EDwarfFormatError(Section, "Range list outside the section", offset);
@@ -37,7 +38,8 @@ std::vector<DwarfAddressRange> ReadRangeList(uint64_t offset, const DwarfUnit& u
     return ranges;
 }
 
-std::vector<DwarfAddressRange> ReadRngList(uint64_t offset, const DwarfUnit& unit, const DwarfSections& sections) {
+std::vector<DwarfAddressRange> ReadRngList(uint64_t offset, const DwarfUnit& unit,
+                                           const DwarfSections& sections) {
     constexpr std::string_view Section = ".debug_rnglists";
     if (offset > sections.RngLists.size())
         throw EDwarfFormatError(Section, "Range list outside the section", offset);
@@ -98,7 +100,8 @@ std::vector<DwarfAddressRange> ReadDwarfRanges(const DwarfValue& value, const Dw
     if (value.Class == DwarfValueClass::RangeListIndex) {
         constexpr std::string_view Section = ".debug_rnglists";
         if (!unit.RnglistsBase)
-            throw EDwarfFormatError(".debug_info", "Range list index in a unit without rnglists base", unit.Offset);
+            throw EDwarfFormatError(".debug_info", "Range list index in a unit without rnglists base",
+                                    unit.Offset);
         const uint64_t base = *unit.RnglistsBase;
         if (base > sections.RngLists.size() ||
             value.Number >= (sections.RngLists.size() - base) / unit.OffsetSize)
@@ -110,5 +113,6 @@ std::vector<DwarfAddressRange> ReadDwarfRanges(const DwarfValue& value, const Dw
     }
     if (value.Class != DwarfValueClass::SectionOffset && value.Class != DwarfValueClass::Constant)
         return {};
-    return unit.Version >= 5 ? ReadRngList(value.Number, unit, sections) : ReadRangeList(value.Number, unit, sections);
+    return unit.Version >= 5 ? ReadRngList(value.Number, unit, sections)
+                             : ReadRangeList(value.Number, unit, sections);
 }

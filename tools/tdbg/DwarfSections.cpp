@@ -24,7 +24,8 @@ DwarfSections FindDwarfSections(const TTracePeImage& image) {
 }
 
 EDwarfFormatError::EDwarfFormatError(std::string_view section, std::string_view what, uint64_t offset)
-    : std::runtime_error(std::string(section) + ": " + std::string(what) + " at offset " + std::to_string(offset)),
+    : std::runtime_error(std::string(section) + ": " + std::string(what) + " at offset " +
+                         std::to_string(offset)),
       section_(section), offset_(offset) {}
 
 std::string_view ByteReadFailure(const EByteReadError& error) {

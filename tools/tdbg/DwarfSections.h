@@ -36,8 +36,7 @@ std::string_view ByteReadFailure(const EByteReadError& error);
 
 // Runs `read`, turning a ByteReader failure into EDwarfFormatError for `section`, so that a
 // truncated or garbled section names itself.
-template <typename Read>
-decltype(auto) ReadingSection(std::string_view section, Read&& read) {
+template <typename Read> decltype(auto) ReadingSection(std::string_view section, Read&& read) {
     try {
         return read();
     } catch (const EByteReadError& error) {

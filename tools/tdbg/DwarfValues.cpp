@@ -215,11 +215,13 @@ DwarfValue ReadDwarfValue(ByteReader& reader, std::span<const uint8_t> section, 
         return ReadDwarfValue(reader, section, actual, 0, unit);
     }
     default:
-        throw EDwarfFormatError(InfoSection, "Unknown attribute form " + std::to_string(form), reader.Position());
+        throw EDwarfFormatError(InfoSection, "Unknown attribute form " + std::to_string(form),
+                                reader.Position());
     }
 }
 
-std::string_view DwarfStringAt(std::span<const uint8_t> section, std::string_view sectionName, uint64_t offset) {
+std::string_view DwarfStringAt(std::span<const uint8_t> section, std::string_view sectionName,
+                               uint64_t offset) {
     if (offset >= section.size())
         throw EDwarfFormatError(sectionName, "String offset outside the section", offset);
     const auto* begin = section.data() + offset;
@@ -262,7 +264,8 @@ uint64_t DwarfIndexedAddress(uint64_t index, const DwarfUnit& unit, const DwarfS
     return ReadSized(reader, unit.AddressSize);
 }
 
-std::optional<uint64_t> DwarfAddress(const DwarfValue& value, const DwarfUnit& unit, const DwarfSections& sections) {
+std::optional<uint64_t> DwarfAddress(const DwarfValue& value, const DwarfUnit& unit,
+                                     const DwarfSections& sections) {
     if (value.Class == DwarfValueClass::Address)
         return value.Number;
     if (value.Class == DwarfValueClass::AddressIndex)

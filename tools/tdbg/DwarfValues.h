@@ -66,10 +66,12 @@ std::string_view DwarfText(const DwarfValue& value, const DwarfUnit& unit, const
 
 // An address attribute's address (through .debug_addr for an index), or nothing for a value of
 // another class.
-std::optional<uint64_t> DwarfAddress(const DwarfValue& value, const DwarfUnit& unit, const DwarfSections& sections);
+std::optional<uint64_t> DwarfAddress(const DwarfValue& value, const DwarfUnit& unit,
+                                     const DwarfSections& sections);
 
 // The address at index in .debug_addr for the unit's base.
 uint64_t DwarfIndexedAddress(uint64_t index, const DwarfUnit& unit, const DwarfSections& sections);
 
 // The zero-terminated string at `offset` of a string section, in place.
-std::string_view DwarfStringAt(std::span<const uint8_t> section, std::string_view sectionName, uint64_t offset);
+std::string_view DwarfStringAt(std::span<const uint8_t> section, std::string_view sectionName,
+                               uint64_t offset);

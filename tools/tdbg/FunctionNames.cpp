@@ -25,7 +25,8 @@ size_t TopLevelOperator(std::string_view name) {
     int depth = 0;
     constexpr std::string_view Keyword = "operator";
     for (size_t i = 0; i < name.size(); ++i) {
-        if (depth == 0 && name.compare(i, Keyword.size(), Keyword) == 0 && (i == 0 || !IsIdentifierChar(name[i - 1])) &&
+        if (depth == 0 && name.compare(i, Keyword.size(), Keyword) == 0 &&
+            (i == 0 || !IsIdentifierChar(name[i - 1])) &&
             (i + Keyword.size() == name.size() || !IsIdentifierChar(name[i + Keyword.size()])))
             return i;
         if (Opens(name[i]))

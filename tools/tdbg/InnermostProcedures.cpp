@@ -41,7 +41,8 @@ std::vector<ProcedureChange> InnermostProcedures(const std::vector<ProcedureSpan
             else
                 open.erase(rankOf(boundaries[b].Span));
         }
-        const uint32_t name = open.empty() ? ProcedureChange::NoProcedure : spans[std::get<2>(*open.begin())].Name;
+        const uint32_t name =
+            open.empty() ? ProcedureChange::NoProcedure : spans[std::get<2>(*open.begin())].Name;
         if (changes.empty() ? name != ProcedureChange::NoProcedure : changes.back().Name != name)
             changes.push_back({address, name});
     }

@@ -22,9 +22,9 @@ bool ProcedureAgrees(const std::string& reference, const std::string& stored) {
         return stored == (second.empty() ? first : first + "." + second);
     }
     const std::string tail = reference.substr(0, MaxStoredName);
-    return stored == tail ||
-           (stored.size() > tail.size() && stored.compare(stored.size() - tail.size(), tail.size(), tail) == 0 &&
-            stored[stored.size() - tail.size() - 1] == '.');
+    return stored == tail || (stored.size() > tail.size() &&
+                              stored.compare(stored.size() - tail.size(), tail.size(), tail) == 0 &&
+                              stored[stored.size() - tail.size() - 1] == '.');
 }
 
 } // namespace
@@ -46,8 +46,10 @@ LocationAgreement CompareLocations(const Addr2LineAnswer& reference, const TdbgA
     agreement.Procedure = ProcedureAgrees(reference.Function, answer.Procedure);
     agreement.Line = static_cast<int64_t>(reference.Line) == answer.Line;
     const bool withoutDebugData = IsUnknown(reference.Function) && reference.Line == 0;
-    const std::string referenceFile =
-        IsUnknown(reference.File) || withoutDebugData ? std::string() : SourcePathForReport(reference.File, sourceRoot);
-    agreement.File = referenceFile == (answer.File.empty() ? std::string() : SourcePathForReport(answer.File, sourceRoot));
+    const std::string referenceFile = IsUnknown(reference.File) || withoutDebugData
+                                          ? std::string()
+                                          : SourcePathForReport(reference.File, sourceRoot);
+    agreement.File =
+        referenceFile == (answer.File.empty() ? std::string() : SourcePathForReport(answer.File, sourceRoot));
     return agreement;
 }

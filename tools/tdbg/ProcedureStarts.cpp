@@ -35,9 +35,12 @@ QualifiedProcedureName SymbolName(const std::string& demangled) {
 
 } // namespace
 
-std::vector<ProcedureStart> MakeProcedureStarts(const DwarfFunctions& functions, const std::vector<CodeSymbol>& symbols,
-                                                uint64_t codeStart, uint64_t codeEnd) {
-    const auto inCode = [&](uint64_t low, uint64_t high) { return low >= codeStart && high <= codeEnd && low < high; };
+std::vector<ProcedureStart> MakeProcedureStarts(const DwarfFunctions& functions,
+                                                const std::vector<CodeSymbol>& symbols, uint64_t codeStart,
+                                                uint64_t codeEnd) {
+    const auto inCode = [&](uint64_t low, uint64_t high) {
+        return low >= codeStart && high <= codeEnd && low < high;
+    };
     NameTable names;
     DwarfProcedureNames dwarfNames(functions);
     std::vector<ProcedureSpan> spans;
@@ -68,8 +71,8 @@ std::vector<ProcedureStart> MakeProcedureStarts(const DwarfFunctions& functions,
     uint32_t dwarfName = ProcedureChange::NoProcedure;
     size_t change = 0;
     while (change < changes.size() || next < sorted.size()) {
-        const bool symbolFirst =
-            next < sorted.size() && (change == changes.size() || sorted[next].Address < changes[change].Address);
+        const bool symbolFirst = next < sorted.size() &&
+                                 (change == changes.size() || sorted[next].Address < changes[change].Address);
         const uint64_t address = symbolFirst ? sorted[next].Address : changes[change].Address;
         if (symbolFirst) {
             // Of several names for one address (aliases, thunks), the first is kept.

@@ -22,5 +22,6 @@ struct ProcedureStart {
 
 // Functions and symbols outside [codeStart, codeEnd) are left out (the linker resolves the
 // ranges of code it discarded to zero).
-std::vector<ProcedureStart> MakeProcedureStarts(const DwarfFunctions& functions, const std::vector<CodeSymbol>& symbols,
-                                                uint64_t codeStart, uint64_t codeEnd);
+std::vector<ProcedureStart> MakeProcedureStarts(const DwarfFunctions& functions,
+                                                const std::vector<CodeSymbol>& symbols, uint64_t codeStart,
+                                                uint64_t codeEnd);

@@ -43,7 +43,8 @@ struct Options {
 Options ParseOptions(int argc, char** argv) {
     Options options;
     if (argc < 2)
-        throw std::runtime_error("usage: tdbgcheck accuracy|bench --objdump P --addr2line P --reference FILE MODULE");
+        throw std::runtime_error(
+            "usage: tdbgcheck accuracy|bench --objdump P --addr2line P --reference FILE MODULE");
     options.Mode = argv[1];
     for (int i = 2; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -67,7 +68,8 @@ Options ParseOptions(int argc, char** argv) {
         else
             options.Module = argument;
     }
-    if (options.Objdump.empty() || options.Addr2Line.empty() || options.Reference.empty() || options.Module.empty())
+    if (options.Objdump.empty() || options.Addr2Line.empty() || options.Reference.empty() ||
+        options.Module.empty())
         throw std::runtime_error("--objdump, --addr2line, --reference and the module are needed");
     return options;
 }
@@ -124,16 +126,16 @@ void ReadEmbeddedData(EmbeddedData& data) {
 }
 
 std::vector<uint64_t> CallSites(const Options& options) {
-    const std::vector<uint64_t> sites = CallSitesInDisassembly(
-        CommandOutput(ShellQuoted(options.Objdump) + " -d --no-show-raw-insn " + ShellQuoted(options.Reference)));
+    const std::vector<uint64_t> sites = CallSitesInDisassembly(CommandOutput(
+        ShellQuoted(options.Objdump) + " -d --no-show-raw-insn " + ShellQuoted(options.Reference)));
     if (sites.empty())
         throw std::runtime_error("no call instructions in " + options.Reference);
     return sites;
 }
 
 std::string Describe(const TdbgAnswer& answer) {
-    return (answer.Procedure.empty() ? "??" : answer.Procedure) + " " + (answer.File.empty() ? "??" : answer.File) +
-           ":" + std::to_string(answer.Line);
+    return (answer.Procedure.empty() ? "??" : answer.Procedure) + " " +
+           (answer.File.empty() ? "??" : answer.File) + ":" + std::to_string(answer.Line);
 }
 
 int Accuracy(const Options& options) {
@@ -144,18 +146,20 @@ int Accuracy(const Options& options) {
     if (!scanner.ValidFormat())
         throw std::runtime_error("TRACEDBG holds no valid TDBG data");
 
-    const std::vector<uint64_t> sample = EvenSample(CallSites(options), options.Sample == 0 ? 2000 : options.Sample);
+    const std::vector<uint64_t> sample =
+        EvenSample(CallSites(options), options.Sample == 0 ? 2000 : options.Sample);
     const AddressFile addresses(sample);
     const std::vector<Addr2LineAnswer> references = ParseAddr2LineAnswers(
-        CommandOutput(ShellQuoted(options.Addr2Line) + " -a -f -i -e " + ShellQuoted(options.Reference) + " < " +
-                      ShellQuoted(addresses.Path())));
+        CommandOutput(ShellQuoted(options.Addr2Line) + " -a -f -i -e " + ShellQuoted(options.Reference) +
+                      " < " + ShellQuoted(addresses.Path())));
     if (references.size() != sample.size())
         throw std::runtime_error("addr2line answered " + std::to_string(references.size()) + " of " +
                                  std::to_string(sample.size()) + " addresses");
 
     size_t agreeing = 0, procedures = 0, files = 0, lines = 0, bothUnknown = 0, shown = 0;
     for (const Addr2LineAnswer& reference : references) {
-        const TdbgAnswer answer = TdbgAnswerAt(scanner, static_cast<uint32_t>(reference.Address - data.CodeStart));
+        const TdbgAnswer answer =
+            TdbgAnswerAt(scanner, static_cast<uint32_t>(reference.Address - data.CodeStart));
         const LocationAgreement agreement = CompareLocations(reference, answer, options.SourceRoot);
         procedures += agreement.Procedure;
         files += agreement.File;
@@ -172,13 +176,14 @@ int Accuracy(const Options& options) {
     const double percent = 100.0 * static_cast<double>(agreeing) / static_cast<double>(references.size());
     std::cout << "tdbgcheck accuracy: " << options.Module << ": " << agreeing << "/" << references.size()
               << " call sites agree with addr2line (" << std::fixed << std::setprecision(1) << percent
-              << "%; procedure " << procedures << ", file " << files << ", line " << lines << "; " << bothUnknown
-              << " of the agreeing unknown to both); minimum " << options.Minimum << "%\n";
+              << "%; procedure " << procedures << ", file " << files << ", line " << lines << "; "
+              << bothUnknown << " of the agreeing unknown to both); minimum " << options.Minimum << "%\n";
     return percent >= options.Minimum ? 0 : 1;
 }
 
 int Bench(const Options& options) {
-    const std::vector<uint64_t> addresses = EvenSample(CallSites(options), options.Sample == 0 ? 10000 : options.Sample, true);
+    const std::vector<uint64_t> addresses =
+        EvenSample(CallSites(options), options.Sample == 0 ? 10000 : options.Sample, true);
     EmbeddedData data;
     data.Bytes = ReadFile(options.Module);
 
@@ -186,7 +191,8 @@ int Bench(const Options& options) {
     const auto readerStart = Clock::now();
     ReadEmbeddedData(data);
     const TTraceBinDebugScanner scanner(data.Section.data(), data.Section.size());
-    size_t answered = !TdbgAnswerAt(scanner, static_cast<uint32_t>(addresses.front() - data.CodeStart)).Unit.empty();
+    size_t answered =
+        !TdbgAnswerAt(scanner, static_cast<uint32_t>(addresses.front() - data.CodeStart)).Unit.empty();
     const auto firstAnswered = Clock::now();
     for (size_t i = 1; i < addresses.size(); ++i)
         answered += !TdbgAnswerAt(scanner, static_cast<uint32_t>(addresses[i] - data.CodeStart)).Unit.empty();
@@ -195,15 +201,18 @@ int Bench(const Options& options) {
 
     const AddressFile file(addresses);
     const auto toolStart = Clock::now();
-    const std::string output = CommandOutput(ShellQuoted(options.Addr2Line) + " -f -e " + ShellQuoted(options.Reference) +
-                                             " < " + ShellQuoted(file.Path()));
+    const std::string output =
+        CommandOutput(ShellQuoted(options.Addr2Line) + " -f -e " + ShellQuoted(options.Reference) + " < " +
+                      ShellQuoted(file.Path()));
     const double toolSeconds = std::chrono::duration<double>(Clock::now() - toolStart).count();
 
     std::cout << std::fixed << std::setprecision(3) << "tdbgcheck bench: " << addresses.size()
               << " addresses; TDBG reader " << readerSeconds * 1000 << " ms (the first answer after "
-              << firstSeconds * 1000 << " ms; " << answered << " answered), addr2line -f " << toolSeconds * 1000 << " ms; ratio " << std::setprecision(0)
-              << toolSeconds / readerSeconds << "x; reader memory " << scanner.CacheBytes()
-              << " bytes (expanded tables and unpacked names) over a TRACEDBG section of " << data.Section.size() << " bytes\n";
+              << firstSeconds * 1000 << " ms; " << answered << " answered), addr2line -f "
+              << toolSeconds * 1000 << " ms; ratio " << std::setprecision(0) << toolSeconds / readerSeconds
+              << "x; reader memory " << scanner.CacheBytes()
+              << " bytes (expanded tables and unpacked names) over a TRACEDBG section of "
+              << data.Section.size() << " bytes\n";
     return 0;
 }
 

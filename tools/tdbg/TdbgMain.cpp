@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
         std::vector<uint8_t> base = linked;
         if (!objcopy.empty()) {
             const std::string stripped = module + ".stripped";
-            CommandOutput(ShellQuoted(objcopy) + " --strip-all " + ShellQuoted(module) + " " + ShellQuoted(stripped));
+            CommandOutput(ShellQuoted(objcopy) + " --strip-all " + ShellQuoted(module) + " " +
+                          ShellQuoted(stripped));
             base = ReadFile(stripped);
             std::remove(stripped.c_str());
         }

@@ -180,7 +180,8 @@ TraceDebugContent MakeTraceDebugContent(const std::string& moduleName, uint64_t 
                 content.Procedures.push_back({offsetOf(address), procedure.Qualifier, procedure.Name});
         };
         add(procedure.Address);
-        while (nextUnit < content.Units.size() && content.Units[nextUnit].Start <= offsetOf(procedure.Address))
+        while (nextUnit < content.Units.size() &&
+               content.Units[nextUnit].Start <= offsetOf(procedure.Address))
             ++nextUnit;
         for (; nextUnit < content.Units.size() && content.Units[nextUnit].Start < end - codeStart; ++nextUnit)
             if (!procedure.Name.empty())

@@ -41,7 +41,8 @@ struct UnitRange {
 std::vector<UnitRange> UnitRangesOfFunctions(const DwarfFunctions& functions);
 
 // The content; `functionUnits` gives the unit of code the line table leaves out (the ranges of
-// the functions of each unit). File names below `sourceRoot` (a folder, '/' separated) are made relative to it.
+// the functions of each unit). File names below `sourceRoot` (a folder, '/' separated) are made relative to
+// it.
 TraceDebugContent MakeTraceDebugContent(const std::string& moduleName, uint64_t codeStart,
                                         const std::vector<DecodedLineRow>& rows,
                                         const std::vector<ProcedureStart>& procedures,
