@@ -215,6 +215,97 @@ TEST(DwarfReader, ReadsVersion4RangesNamesAndLinePrograms) {
     EXPECT_EQ(rows[0].Line, 1u);
 }
 
+// The forms of indexed strings and addresses (.debug_str_offsets, .debug_addr, bases given after
+// the values that need them), an indirect form, an implicit constant and a reference across
+// units by DW_FORM_ref_addr; a line program naming its files through .debug_line_str and
+// carrying MD5 sums.
+TEST(DwarfReader, ReadsIndexedIndirectAndCrossUnitForms) {
+    constexpr uint64_t AtDeclFile = 0x3A, AtMd5 = 5;
+    DwarfBytes info, abbrev, str, strOffsets, addr, lineStr, line;
+    str.Text("Unit.cpp").Text("Shared");
+    strOffsets.U32(0).U16(5).U8(0).U8(0).U32(0).U32(9); // header, then offsets of the two strings
+    addr.U32(0).U16(5).U8(4).U8(0).U32(0x405000);       // header, then one address
+    lineStr.Text("/work").Text("Unit.cpp");
+    abbrev.Uleb(1)
+        .Uleb(TagCompileUnit)
+        .U8(1)
+        .Uleb(AtName)
+        .Uleb(FormStrx1)
+        .Uleb(AtStmtList)
+        .Uleb(FormSecOffset);
+    abbrev.Uleb(AtStrOffsetsBase).Uleb(FormSecOffset).Uleb(AtAddrBase).Uleb(FormSecOffset).Uleb(0).Uleb(0);
+    abbrev.Uleb(2)
+        .Uleb(TagSubprogram)
+        .U8(0)
+        .Uleb(AtName)
+        .Uleb(FormIndirect)
+        .Uleb(AtDeclFile)
+        .Uleb(FormImplicitConst);
+    abbrev.Sleb(-3).Uleb(0).Uleb(0);
+    abbrev.Uleb(3)
+        .Uleb(TagSubprogram)
+        .U8(0)
+        .Uleb(AtAbstractOrigin)
+        .Uleb(FormRefAddr)
+        .Uleb(AtLowPc)
+        .Uleb(FormAddrx);
+    abbrev.Uleb(AtHighPc).Uleb(FormUdata).Uleb(0).Uleb(0).Uleb(0);
+    const size_t first = info.BeginLength();
+    info.U16(5).U8(UnitCompile).U8(4).U32(0);
+    info.Uleb(1).U8(0).U32(0).U32(8).U32(8);
+    const size_t shared = info.Size();
+    info.Uleb(2).Uleb(FormStrx1).U8(1); // no bytes for the implicit constant
+    info.Uleb(0);
+    info.EndLength(first);
+    const size_t second = info.BeginLength();
+    info.U16(5).U8(UnitCompile).U8(4).U32(0);
+    info.Uleb(1).U8(0).U32(0).U32(8).U32(8);
+    info.Uleb(3).U32(shared).Uleb(0).Uleb(0x20);
+    info.Uleb(0);
+    info.EndLength(second);
+
+    const size_t program = line.BeginLength();
+    line.U16(5).U8(4).U8(0);
+    const size_t header = line.BeginLength();
+    line.U8(1).U8(1).U8(1).U8(static_cast<uint8_t>(-5)).U8(14).U8(13);
+    for (uint8_t length : {0, 1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 1})
+        line.U8(length);
+    line.U8(1).Uleb(LnctPath).Uleb(FormLineStrp).Uleb(1).U32(0);
+    line.U8(3)
+        .Uleb(LnctPath)
+        .Uleb(FormLineStrp)
+        .Uleb(LnctDirectoryIndex)
+        .Uleb(FormData1)
+        .Uleb(AtMd5)
+        .Uleb(FormData16);
+    line.Uleb(1).U32(6).U8(0).U64(0x1111).U64(0x2222);
+    line.EndLength(header);
+    line.U8(LnsSetFile).Uleb(0).U8(0).Uleb(5).U8(LneSetAddress).U32(0x405000).U8(LnsCopy);
+    line.U8(LnsAdvancePc).Uleb(0x20).U8(0).Uleb(1).U8(LneEndSequence);
+    line.EndLength(program);
+
+    DwarfSections sections;
+    sections.Info = info.Bytes();
+    sections.Abbrev = abbrev.Bytes();
+    sections.Str = str.Bytes();
+    sections.StrOffsets = strOffsets.Bytes();
+    sections.Addr = addr.Bytes();
+    sections.LineStr = lineStr.Bytes();
+    sections.Line = line.Bytes();
+    const DwarfFunctions functions = ScanDwarfFunctions(sections);
+    ASSERT_EQ(functions.Units.size(), 2u);
+    EXPECT_EQ(functions.Units[1].Name, "Unit.cpp") << "through the string offsets";
+    ASSERT_EQ(functions.Ranges.size(), 1u);
+    EXPECT_EQ(functions.Ranges[0].Low, 0x405000u) << "through .debug_addr";
+    EXPECT_EQ(functions.Ranges[0].High, 0x405020u);
+    EXPECT_EQ(functions.Ranges[0].Unit, 1u);
+    EXPECT_EQ(Shown(MakeProcedureStarts(functions, {}, 0x401000, 0x500000)).front().second, "Shared")
+        << "named through an origin in the other unit";
+    const std::vector<DecodedLineRow> rows = ReadDwarfLineRows({functions.Units[0]}, sections);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].File, "/work/Unit.cpp");
+}
+
 // Runs the whole reading of a module; true when it went through, false for an EDwarfFormatError
 // (whose section must be named). Anything else escapes and fails the test.
 bool ReadsOrRejects(const DwarfSections& sections) {
