@@ -10,10 +10,12 @@ ExternalProject_Add(host_tools
     CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DFERRULE_BUILD_TESTS=${FERRULE_BUILD_TESTS}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
-    BUILD_BYPRODUCTS ${FERRULE_HOST_DIR}/tools/formc/formc ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc)
+    BUILD_BYPRODUCTS ${FERRULE_HOST_DIR}/tools/formc/formc ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc
+        ${FERRULE_HOST_DIR}/tools/tdbg/tdbgcheck)
 
 set(FERRULE_FORMC ${FERRULE_HOST_DIR}/tools/formc/formc)
 set(FERRULE_TDBGC ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc)
+set(FERRULE_TDBGCHECK ${FERRULE_HOST_DIR}/tools/tdbg/tdbgcheck)
 
 # Stores the TDBG data of a linked program or DLL in its own section "TRACEDBG", after linking.
 # STRIP: the module then carries no DWARF and no symbol table, only that section (the product).
@@ -21,9 +23,12 @@ set(FERRULE_TDBGC ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc)
 # error report's addresses without the program at hand.
 # FILES_ONLY: no section; the module stays as the linker made it and its data goes to the files
 # beside it, <name>.tdbg and <name>.map, as it would for a library we ship but do not change.
+# KEEP_UNSTRIPPED: the linked image as it was, DWARF and symbols included, stays beside it as
+# "<file>.unstripped": the reference the accuracy check and the benchmark give addr2line.
 function(ferrule_embed_debug_data target)
-    cmake_parse_arguments(ARG "STRIP;MAP;FILES_ONLY" "" "" ${ARGN})
+    cmake_parse_arguments(ARG "STRIP;MAP;FILES_ONLY;KEEP_UNSTRIPPED" "" "" ${ARGN})
     set(options "")
+    set(keep_unstripped "")
     if(ARG_STRIP)
         list(APPEND options --strip-with ${CMAKE_OBJCOPY})
     endif()
@@ -34,8 +39,12 @@ function(ferrule_embed_debug_data target)
     if(ARG_FILES_ONLY)
         list(APPEND options --tdbg ${stem}.tdbg --no-section)
     endif()
+    if(ARG_KEEP_UNSTRIPPED)
+        set(keep_unstripped COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.unstripped)
+    endif()
     add_custom_command(TARGET ${target} POST_BUILD
-        COMMAND ${FERRULE_TDBGC} --objdump ${CMAKE_OBJDUMP} --source-root ${CMAKE_SOURCE_DIR} ${options}
+        ${keep_unstripped}
+        COMMAND ${FERRULE_TDBGC} --source-root ${CMAKE_SOURCE_DIR} ${options}
             $<TARGET_FILE:${target}>
         VERBATIM)
     add_dependencies(${target} host_tools)

@@ -126,31 +126,6 @@ WideString ByteReader::ReadWideZString() {
     Fail("String without a terminator");
 }
 
-uint32_t ByteReader::ReadVarU32() {
-    return static_cast<uint32_t>(ReadVarUnsigned(5, 32));
-}
-
 uint64_t ByteReader::ReadVarU64() {
     return ReadVarUnsigned(10, 64);
-}
-
-uint64_t ByteReader::ReadVarUnsigned(unsigned maxBytes, unsigned valueBits) {
-    uint64_t value = 0;
-    for (unsigned i = 0;; ++i) {
-        if (i == maxBytes)
-            Fail("Variable-length integer too long");
-        if (i >= Remaining())
-            Fail("Read past the end of the data");
-        const uint8_t byte = data_[pos_ + i];
-        const uint64_t bits = byte & 0x7Fu;
-        const unsigned shift = 7 * i;
-        // The last byte a type allows carries only the bits left over; more would be lost.
-        if (shift + 7 > valueBits && (bits >> (valueBits - shift)) != 0)
-            Fail("Variable-length integer out of range");
-        value |= bits << shift;
-        if ((byte & 0x80) == 0) {
-            pos_ += i + 1;
-            return value;
-        }
-    }
 }

@@ -67,7 +67,12 @@ public:
 
     // Unsigned LEB128: seven bits a byte, least significant first, the high bit marking another
     // byte. At most 5 bytes for 32 bits and 10 for 64; bits beyond the type are an overflow.
-    uint32_t ReadVarU32();
+    uint32_t ReadVarU32() {
+        // Most values of the tables read this way fit in one byte: those take no call.
+        if (pos_ < size_ && data_[pos_] < 0x80)
+            return data_[pos_++];
+        return static_cast<uint32_t>(ReadVarUnsigned(5, 32));
+    }
     uint64_t ReadVarU64();
 
 private:
@@ -80,3 +85,25 @@ private:
     size_t size_;
     size_t pos_ = 0;
 };
+
+// Inline: the tables of debug data hold hundreds of thousands of these.
+inline uint64_t ByteReader::ReadVarUnsigned(unsigned maxBytes, unsigned valueBits) {
+    uint64_t value = 0;
+    for (unsigned i = 0;; ++i) {
+        if (i == maxBytes)
+            Fail("Variable-length integer too long");
+        if (i >= Remaining())
+            Fail("Read past the end of the data");
+        const uint8_t byte = data_[pos_ + i];
+        const uint64_t bits = byte & 0x7Fu;
+        const unsigned shift = 7 * i;
+        // The last byte a type allows carries only the bits left over; more would be lost.
+        if (shift + 7 > valueBits && (bits >> (valueBits - shift)) != 0)
+            Fail("Variable-length integer out of range");
+        value |= bits << shift;
+        if ((byte & 0x80) == 0) {
+            pos_ += i + 1;
+            return value;
+        }
+    }
+}

@@ -124,6 +124,102 @@ TEST(TraceDebugScanner, VariableLengthNumbersAndRunningSums) {
     EXPECT_EQ(scanner.UnitStartOf(1000), 260u);
 }
 
+TEST(TraceDebugScanner, ATableThatStepsBackIsWalkedAsTheFormatSaysNotSearched) {
+    // Lines at 0x10 (5), 0x30 (7), then back at 0x20 (9): the walk from the end finds 0x20 first.
+    std::vector<uint8_t> units = {0x00, 0x01};
+    units.insert(units.end(), End.begin(), End.end());
+    std::vector<uint8_t> lines = {0x10, 0x05, 0x20, 0x02, 0xF0, 0xFF, 0xFF, 0xFF, 0x0F, 0x02};
+    lines.insert(lines.end(), End.begin(), End.end());
+    const std::vector<uint8_t> data = HandMade(units, End, End, lines, Plain("Unit"));
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    ASSERT_TRUE(scanner.ValidFormat());
+    EXPECT_EQ(scanner.LineOf(0x35).Line, 9);
+    EXPECT_EQ(scanner.LineOf(0x15).Line, 5);
+    EXPECT_EQ(TTraceBinDebugScanner(data.data(), data.size(), false).LineOf(0x35).Line, 9)
+        << "uncached alike";
+}
+
+TEST(TraceDebugScanner, TablesAndNamesAreExpandedOnceAndCounted) {
+    const std::vector<uint8_t> data = WriteTraceDebugData(TwoUnits());
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    EXPECT_EQ(scanner.CacheBytes(), 0u);
+    EXPECT_EQ(scanner.ProcedureOf(0x190).Name, "GetCommonFilesFolder");
+    const size_t afterOne = scanner.CacheBytes();
+    EXPECT_GT(afterOne, 0u);
+    EXPECT_EQ(scanner.ProcedureOf(0x1A0).Name, "GetCommonFilesFolder");
+    EXPECT_EQ(scanner.CacheBytes(), afterOne) << "the same procedure again: nothing new kept";
+    EXPECT_EQ(scanner.ProcedureOf(0x420).Name, "TFerruleForm.Timer1Timer");
+    EXPECT_GT(scanner.CacheBytes(), afterOne) << "another name kept";
+    const TTraceBinDebugScanner uncached(data.data(), data.size(), false);
+    EXPECT_EQ(uncached.ProcedureOf(0x420).Name, "TFerruleForm.Timer1Timer");
+}
+
+// Thousands of procedures and lines, more than the first name table holds, with runs of lines at
+// one start (the last of a run answers): every start, the offset before it and one inside it.
+TEST(TraceDebugScanner, LargeTablesAnswerLikeTheirContentAtEveryBoundary) {
+    TraceDebugContent content;
+    content.ModuleName = "Large";
+    content.Units = {{0x10, "First"}, {0x20010, "Second"}};
+    content.SourceFiles = {{0x10, "a.cpp"}, {0x20010, "b.cpp"}};
+    for (uint32_t i = 0; i < 3000; ++i) {
+        const uint32_t start = 0x10 + 0x40 * i;
+        content.Procedures.push_back({start, "Class" + std::to_string(i % 7), "Method" + std::to_string(i)});
+        content.Lines.push_back({start, 10 + i});
+        content.Lines.push_back({start, 20000 + i}); // the same start again: this one counts
+        content.Lines.push_back({start + 0x20, 40000 + i});
+    }
+    const std::vector<uint8_t> data = WriteTraceDebugData(content);
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    ASSERT_TRUE(scanner.ValidFormat());
+    for (int pass = 0; pass < 2; ++pass) { // the second pass answers from the kept names
+        for (uint32_t i = 0; i < 3000; ++i) {
+            const uint32_t start = 0x10 + 0x40 * i;
+            const std::string expected = "Class" + std::to_string(i % 7) + ".Method" + std::to_string(i);
+            ASSERT_EQ(scanner.ProcedureOf(start).Name, expected);
+            ASSERT_EQ(scanner.ProcedureOf(start + 0x3F).Offset, 0x3F);
+            ASSERT_EQ(scanner.LineOf(start + 0x1F).Line, static_cast<int32_t>(20000 + i));
+            ASSERT_EQ(scanner.LineOf(start + 0x20).Line, static_cast<int32_t>(40000 + i));
+            if (i > 0) {
+                ASSERT_EQ(scanner.LineOf(start - 1).Line, static_cast<int32_t>(40000 + i - 1));
+            }
+        }
+    }
+    EXPECT_EQ(scanner.ProcedureOf(0xF).Name, "");
+    EXPECT_EQ(scanner.ProcedureOf(0x20010).Name, "Class4.Method2048");
+    EXPECT_EQ(scanner.ProcedureOf(0x2000F).Name, "Class3.Method2047");
+    EXPECT_EQ(scanner.SourceFileOf(0x2000F), "a.cpp");
+    EXPECT_EQ(scanner.SourceFileOf(0xFFFFFFFF), "b.cpp");
+    EXPECT_EQ(scanner.ProcedureOf(0xFFFFFFFF).Name, "Class3.Method2999");
+}
+
+// One location takes four lookups of the same offset; the unit found for one offset must never
+// answer for another, also when the first lies before every unit.
+TEST(TraceDebugScanner, TheUnitOfOneOffsetIsNotReusedForAnother) {
+    const std::vector<uint8_t> data = WriteTraceDebugData(TwoUnits());
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    for (uint32_t offset : {0xFFu, 0x100u, 0xFFu, 0x3F8u, 0x410u, 0x3F8u, 0x0u, 0x420u}) {
+        const bool inFirst = offset >= 0x100 && offset < 0x400;
+        const bool inSecond = offset >= 0x400;
+        EXPECT_EQ(scanner.UnitOf(offset), inFirst ? "VynLXUtils" : inSecond ? "FerruleFrm" : "") << offset;
+        EXPECT_EQ(scanner.UnitStartOf(offset), inFirst ? 0x100u : inSecond ? 0x400u : 0xFFFFFFFFu) << offset;
+        EXPECT_EQ(scanner.ProcedureOf(offset).Name.empty(), !inFirst && offset != 0x420) << offset;
+        EXPECT_EQ(scanner.SourceFileOf(offset).empty(), !inFirst && !inSecond) << offset;
+    }
+}
+
+TEST(TraceDebugScanner, TheWordSumCountsEveryWordAndAPartialLastOne) {
+    std::mt19937 random(4711);
+    std::vector<uint8_t> bytes(300);
+    for (uint8_t& byte : bytes)
+        byte = static_cast<uint8_t>(random());
+    for (size_t size = 0; size <= bytes.size(); ++size) {
+        uint32_t expected = 0;
+        for (size_t i = 0; i < size; ++i)
+            expected += static_cast<uint32_t>(bytes[i]) << (8 * (i % 4));
+        ASSERT_EQ(WordSum(bytes.data(), size), expected) << size;
+    }
+}
+
 TEST(TraceDebugScanner, NamesInAllThreeForms) {
     // Packed "Ab_9": codes 11, 38, 63, 10; then a terminating zero code.
     const std::vector<uint8_t> packed = {static_cast<uint8_t>(11 | (38 << 6)),

@@ -1,5 +1,5 @@
-// The producer's reading of objdump's decoded line table and of function names, and the content
-// it makes: units by compilation unit, gaps without debug data known as such, lines and files.
+// The content the producer makes of line rows and procedures: units by compilation unit, gaps
+// without debug data known as such, lines and files; and its reading of function names.
 #include <gtest/gtest.h>
 
 #include "TdbgProducer.h"
@@ -7,41 +7,20 @@
 
 namespace {
 
-const char* const DecodedLines = R"(
-Ferrule.exe:     file format pei-i386
+// Two units as the line programs give them: FerruleFrm with a header's row inside, then a gap,
+// then VynLXUtils.
+std::vector<DecodedLineRow> LineRows() {
+    const std::string frm = "/work/src/app/FerruleFrm.cpp", string = "/usr/include/c++/bits/basic_string.h";
+    const std::string utils = "/work/src/./lib/VynLX/VynLXUtils.cpp";
+    return {{0x401000, "FerruleFrm", frm, 40, false},    {0x401008, "FerruleFrm", frm, 40, false},
+            {0x401008, "FerruleFrm", frm, 41, false},    {0x401010, "FerruleFrm", string, 230, false},
+            {0x401020, "FerruleFrm", frm, 44, false},    {0x401030, "FerruleFrm", frm, 0, true},
+            {0x401040, "VynLXUtils", utils, 300, false}, {0x401050, "VynLXUtils", utils, 301, false},
+            {0x401060, "VynLXUtils", utils, 0, true}};
+}
 
-Contents of the .debug_line section:
-
-FerruleFrm.cpp:
-File name                            Line number    Starting address    View    Stmt
-FerruleFrm.cpp                                40            0x401000               x
-FerruleFrm.cpp                                41            0x401008               x
-FerruleFrm.cpp                                41            0x401008       1
-/usr/include/c++/bits/basic_string.h:
-basic_string.h                               230            0x401010               x
-/work/src/app/FerruleFrm.cpp:
-FerruleFrm.cpp                                44            0x401020               x
-FerruleFrm.cpp                                 -            0x401030
-
-
-CU: ./lib/VynLX/VynLXUtils.cpp:
-File name                            Line number    Starting address    View    Stmt
-VynLXUtils.cpp                               300            0x401040               x
-VynLXUtils.cpp                               301            0x401050               x
-VynLXUtils.cpp                                 -            0x401060
-)";
-
-TEST(TdbgProducer, ReadsRowsUnitsAndFullFileNamesFromObjdump) {
-    const std::vector<DecodedLineRow> rows = ParseDecodedLines(DecodedLines);
-    ASSERT_EQ(rows.size(), 9u);
-    EXPECT_EQ(rows[0].Unit, "FerruleFrm");
-    EXPECT_EQ(rows[0].File, "/work/src/app/FerruleFrm.cpp") << "the folder announced later in the unit";
-    EXPECT_EQ(rows[0].Line, 40u);
-    EXPECT_EQ(rows[0].Address, 0x401000u);
-    EXPECT_EQ(rows[3].File, "/usr/include/c++/bits/basic_string.h");
-    EXPECT_TRUE(rows[5].EndOfSequence);
-    EXPECT_EQ(rows[6].Unit, "VynLXUtils");
-    EXPECT_EQ(rows[6].File, "./lib/VynLX/VynLXUtils.cpp") << "the unit's own name gives the folder";
+std::vector<ProcedureStart> SymbolProcedures(const std::vector<CodeSymbol>& symbols) {
+    return MakeProcedureStarts(DwarfFunctions{}, symbols, 0x401000, 0x500000);
 }
 
 TEST(TdbgProducer, SplitsQualifiedNamesAndDropsParameterLists) {
@@ -63,7 +42,7 @@ TEST(TdbgProducer, TheContentAnswersThroughTheReaderAndKnowsItsGaps) {
                                              {0x401000, "an alias at the same address"},
                                              {0x401040, "GetCommonFilesFolder()"}};
     const TraceDebugContent content =
-        MakeTraceDebugContent("Ferrule", 0x401000, ParseDecodedLines(DecodedLines), symbols, "/work/src");
+        MakeTraceDebugContent("Ferrule", 0x401000, LineRows(), SymbolProcedures(symbols), {}, "/work/src");
     const std::vector<uint8_t> data = WriteTraceDebugData(content);
     const TTraceBinDebugScanner scanner(data.data(), data.size());
     ASSERT_TRUE(scanner.ValidFormat());
@@ -78,6 +57,39 @@ TEST(TdbgProducer, TheContentAnswersThroughTheReaderAndKnowsItsGaps) {
     EXPECT_EQ(scanner.SourceFileOf(0x44), "lib/VynLX/VynLXUtils.cpp") << "without the leading ./";
     EXPECT_EQ(scanner.LineOf(0x55).Line, 301);
     EXPECT_EQ(scanner.UnitOf(0x60), "") << "after the last sequence";
+}
+
+TEST(TdbgProducer, CodeWithoutLineRowsBelongsToTheUnitOfItsFunctionAndItsProcedureIsAnswered) {
+    // A ".cold" part of Timer1Timer after the last row of its unit: no line, but unit and name.
+    std::vector<DecodedLineRow> rows = LineRows();
+    const std::vector<CodeSymbol> symbols = {{0x401000, "TFerruleForm::Timer1Timer(TObject*)"},
+                                             {0x401040, "GetCommonFilesFolder()"}};
+    const std::vector<UnitRange> functionUnits = {{0x401000, 0x401030, "FerruleFrm"},
+                                                  {0x401068, 0x401070, "FerruleFrm"}};
+    std::vector<ProcedureStart> procedures = SymbolProcedures(symbols);
+    procedures.push_back({0x401068, "TFerruleForm", "Timer1Timer"});
+    procedures.push_back({0x401070, "", ""});
+    const TraceDebugContent content =
+        MakeTraceDebugContent("Ferrule", 0x401000, rows, procedures, functionUnits, "/work/src");
+    const std::vector<uint8_t> data = WriteTraceDebugData(content);
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    EXPECT_EQ(scanner.UnitOf(0x6A), "FerruleFrm");
+    EXPECT_EQ(scanner.ProcedureOf(0x6A).Name, "TFerruleForm.Timer1Timer");
+    EXPECT_EQ(scanner.LineOf(0x6A).Line, 0);
+    EXPECT_EQ(scanner.SourceFileOf(0x6A), "");
+    EXPECT_EQ(scanner.UnitOf(0x64), "") << "between the line rows and the cold part";
+    EXPECT_EQ(scanner.UnitOf(0x70), "");
+}
+
+TEST(TdbgProducer, AProcedureRunningIntoANewUnitStartsThereAgain) {
+    // One symbol for code that spans both units: the reader answers no procedure starting below
+    // the unit's start, so the producer repeats it at the second unit.
+    const TraceDebugContent content = MakeTraceDebugContent(
+        "Ferrule", 0x401000, LineRows(), SymbolProcedures({{0x401000, "Spanning()"}}), {}, "/work/src");
+    const std::vector<uint8_t> data = WriteTraceDebugData(content);
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    EXPECT_EQ(scanner.ProcedureOf(0x44).Name, "Spanning");
+    EXPECT_EQ(scanner.ProcedureOf(0x44).Offset, 4);
 }
 
 } // namespace

@@ -62,9 +62,12 @@ std::string WriteMapFile(const TraceDebugContent& content) {
                " C=CODE     S=.text    G=(none)   M=" + MapName(units[i].Name) + " ACBP=A9\r\n";
     }
 
+    // A map has no way to say "no procedure here" (code no function covers): a public without
+    // a name would end the reader's publics, so such stretches count to the procedure before.
     std::vector<const TraceDebugContent::Procedure*> byName;
     for (const auto& procedure : procedures)
-        byName.push_back(&procedure);
+        if (!procedure.Name.empty())
+            byName.push_back(&procedure);
     std::stable_sort(byName.begin(), byName.end(),
                      [](const auto* a, const auto* b) { return ProcedureName(*a) < ProcedureName(*b); });
     map += "\r\n\r\n  Address         Publics by Name\r\n\r\n";
@@ -72,7 +75,8 @@ std::string WriteMapFile(const TraceDebugContent& content) {
         map += " 0001:" + Hex8(procedure->Start) + "       " + ProcedureName(*procedure) + "\r\n";
     map += "\r\n\r\n  Address         Publics by Value\r\n\r\n";
     for (const auto& procedure : procedures)
-        map += " 0001:" + Hex8(procedure.Start) + "       " + ProcedureName(procedure) + "\r\n";
+        if (!procedure.Name.empty())
+            map += " 0001:" + Hex8(procedure.Start) + "       " + ProcedureName(procedure) + "\r\n";
     map += "\r\n";
 
     // One block for each run of lines in one unit and one source file; lines the data marks as

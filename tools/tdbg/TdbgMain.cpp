@@ -1,21 +1,24 @@
-// tdbgc: stores TDBG data in a linked module. Reads the module's line table (through the cross
-// objdump) and function symbols, optionally strips the module of DWARF and symbols (through the
-// cross objcopy), and adds the data as the section "TRACEDBG"; can also write it to a ".tdbg" file
-// and as a linker map file, or only those files (for a module that must stay as the linker made it).
+// tdbgc: stores TDBG data in a linked module. Reads the module's DWARF (line programs, functions
+// and the functions inlined into them) and its COFF function symbols, optionally strips the module
+// of DWARF and symbols (through the cross objcopy), and adds the data as the section "TRACEDBG";
+// can also write it to a ".tdbg" file and as a linker map file, or only those files (for a module
+// that must stay as the linker made it).
 //
-//   tdbgc --objdump PATH --source-root DIR [--strip-with OBJCOPY] [--tdbg FILE] [--map FILE]
-//         [--no-section] MODULE
+//   tdbgc --source-root DIR [--strip-with OBJCOPY] [--tdbg FILE] [--map FILE] [--no-section] MODULE
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "DwarfFunctionScanner.h"
+#include "DwarfLineTable.h"
+#include "DwarfSections.h"
 #include "MapFileWriter.h"
 #include "PeSectionAppender.h"
 #include "TdbgProducer.h"
+#include "ToolCommand.h"
 #include "TraceDebugWriter.h"
 #include "TracePeImage.h"
 
@@ -35,31 +38,10 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
         throw std::runtime_error("cannot write " + path);
 }
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string CommandOutput(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), &::pclose);
-    if (!pipe)
-        throw std::runtime_error("cannot run " + command);
-    std::string output;
-    char buffer[65536];
-    size_t read;
-    while ((read = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0)
-        output.append(buffer, read);
-    if (::pclose(pipe.release()) != 0)
-        throw std::runtime_error("failed: " + command);
-    return output;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string objdump, sourceRoot, objcopy, tdbgFile, mapFile, module;
+    std::string sourceRoot, objcopy, tdbgFile, mapFile, module;
     bool section = true;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -69,9 +51,7 @@ int main(int argc, char** argv) {
             return argv[++i];
         };
         try {
-            if (argument == "--objdump")
-                objdump = value();
-            else if (argument == "--source-root")
+            if (argument == "--source-root")
                 sourceRoot = value();
             else if (argument == "--strip-with")
                 objcopy = value();
@@ -88,9 +68,9 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (objdump.empty() || module.empty()) {
-        std::cerr << "usage: tdbgc --objdump PATH --source-root DIR [--strip-with OBJCOPY] [--tdbg FILE] "
-                     "[--map FILE] [--no-section] MODULE\n";
+    if (module.empty()) {
+        std::cerr << "usage: tdbgc --source-root DIR [--strip-with OBJCOPY] [--tdbg FILE] [--map FILE] "
+                     "[--no-section] MODULE\n";
         return 2;
     }
     try {
@@ -100,10 +80,15 @@ int main(int argc, char** argv) {
             throw std::runtime_error(module + " is no PE image");
         if (image->FindSection("TRACEDBG") != nullptr)
             throw std::runtime_error(module + " has TDBG data already");
-        const std::vector<DecodedLineRow> rows =
-            ParseDecodedLines(CommandOutput(Quoted(objdump) + " --dwarf=decodedline " + Quoted(module)));
-        const TraceDebugContent content = MakeTraceDebugContent(FileStem(module), image->ImageBase() + 0x1000,
-                                                                rows, FunctionSymbols(*image), sourceRoot);
+        const uint64_t codeStart = image->ImageBase() + 0x1000;
+        const uint64_t imageEnd = image->ImageBase() + image->SizeOfImage();
+        const DwarfSections sections = FindDwarfSections(*image);
+        const DwarfFunctions functions = ScanDwarfFunctions(sections);
+        const std::vector<DecodedLineRow> rows = ReadDwarfLineRows(functions.Units, sections);
+        const TraceDebugContent content = MakeTraceDebugContent(
+            FileStem(module), codeStart, rows,
+            MakeProcedureStarts(functions, FunctionSymbols(*image), codeStart, imageEnd),
+            UnitRangesOfFunctions(functions), sourceRoot);
         const std::vector<uint8_t> data = WriteTraceDebugData(content);
         if (!tdbgFile.empty())
             WriteFile(tdbgFile, data);
@@ -122,7 +107,8 @@ int main(int argc, char** argv) {
         std::vector<uint8_t> base = linked;
         if (!objcopy.empty()) {
             const std::string stripped = module + ".stripped";
-            CommandOutput(Quoted(objcopy) + " --strip-all " + Quoted(module) + " " + Quoted(stripped));
+            CommandOutput(ShellQuoted(objcopy) + " --strip-all " + ShellQuoted(module) + " " +
+                          ShellQuoted(stripped));
             base = ReadFile(stripped);
             std::remove(stripped.c_str());
         }

@@ -1,20 +1,40 @@
 #include "TraceDebugScanner.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "ByteReader.h"
 
 namespace TraceDebugFormat {
 
 uint32_t WordSum(const uint8_t* data, size_t size) noexcept {
+    // The opening of every module's data sums all of it. Words are loaded whole and summed in
+    // eight independent lanes, which compilers keep in vector registers; a sum modulo 2^32 does
+    // not depend on the order of its terms.
+    const auto wordAt = [data](size_t at) {
+        uint32_t word;
+        std::memcpy(&word, data + at, sizeof word);
+        if constexpr (std::endian::native == std::endian::big)
+            word = (word >> 24) | (word >> 8 & 0xFF00u) | (word << 8 & 0xFF0000u) | (word << 24);
+        return word;
+    };
+    constexpr size_t Lanes = 8;
+    uint32_t lanes[Lanes] = {};
+    const size_t whole = size / 4;
+    size_t word = 0;
+    for (; word + Lanes <= whole; word += Lanes)
+        for (size_t lane = 0; lane < Lanes; ++lane)
+            lanes[lane] += wordAt(4 * (word + lane));
     uint32_t sum = 0;
-    for (size_t i = 0; i < size; i += 4) {
-        uint32_t word = 0;
-        for (size_t b = 0; b < 4 && i + b < size; ++b)
-            word |= static_cast<uint32_t>(data[i + b]) << (8 * b);
-        sum += word;
-    }
-    return sum;
+    for (uint32_t lane : lanes)
+        sum += lane;
+    for (; word < whole; ++word)
+        sum += wordAt(4 * word);
+    uint32_t last = 0;
+    for (size_t b = 0; 4 * whole + b < size; ++b)
+        last |= static_cast<uint32_t>(data[4 * whole + b]) << (8 * b);
+    return sum + last;
 }
 
 } // namespace TraceDebugFormat
@@ -35,6 +55,34 @@ char PackedCharacter(unsigned code) {
     if (code <= 62)
         return static_cast<char>('a' + code - 37);
     return '_';
+}
+
+// The bytes below 0x80 among size bytes: each ends a variable-length value. Eight bytes at a
+// time, each lane counting up to 255 before the lanes are added up.
+size_t CountValueEnds(const uint8_t* bytes, size_t size) {
+    constexpr uint64_t TopBits = 0x8080808080808080u;
+    constexpr uint64_t EvenBytes = 0x00FF00FF00FF00FFu;
+    size_t count = 0;
+    size_t at = 0;
+    while (size - at >= 8) {
+        uint64_t lanes = 0;
+        for (int word = 0; word < 255 && size - at >= 8; ++word, at += 8) {
+            uint64_t bytesHere;
+            std::memcpy(&bytesHere, bytes + at, sizeof bytesHere);
+            // Which byte is which does not matter for a count: no byte order to fix.
+            lanes += (~bytesHere & TopBits) >> 7;
+        }
+        const uint64_t pairs = (lanes & EvenBytes) + (lanes >> 8 & EvenBytes);
+        count += static_cast<size_t>((pairs * 0x0001000100010001u) >> 48);
+    }
+    for (; at < size; ++at)
+        count += bytes[at] < 0x80;
+    return count;
+}
+
+// Where a key's probe starts in a table of `size` slots, a power of two.
+size_t SlotOf(uint64_t key, size_t size) {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15u) >> 32) & (size - 1);
 }
 
 bool SameAsciiIgnoringCase(std::string_view a, std::string_view b) {
@@ -72,40 +120,50 @@ bool TTraceBinDebugScanner::MatchesModule(std::string_view fileName) const {
 }
 
 std::string TTraceBinDebugScanner::NameAt(uint32_t reference) const {
+    std::string name;
+    AppendName(reference, name);
+    return name;
+}
+
+void TTraceBinDebugScanner::AppendName(uint32_t reference, std::string& text) const {
     if (!valid_ || reference == 0)
-        return {};
+        return;
     const uint32_t area = TableOffset(NameAreaField);
     const uint64_t start = uint64_t{area} + reference - 1;
     if (start >= size_)
-        return {};
+        return;
     const uint8_t* bytes = data_ + start;
     const size_t available = size_ - static_cast<size_t>(start);
-    std::string name;
+    const size_t begin = text.size();
+    const auto length = [&] { return text.size() - begin; };
     size_t pos = 0;
     if (bytes[0] == 1) {
         // Plain text, each byte XORed with 0xAA, except 0xAA itself (which would read as the end).
-        for (pos = 1; pos < available && bytes[pos] != 0 && name.size() < MaxNameLength; ++pos)
-            name.push_back(static_cast<char>(bytes[pos] == 0xAA ? 0xAA : bytes[pos] ^ 0xAA));
-        return name;
+        size_t plain = 0;
+        while (1 + plain < available && bytes[1 + plain] != 0 && plain < MaxNameLength)
+            ++plain;
+        text.resize(begin + plain);
+        for (size_t i = 0; i < plain; ++i)
+            text[begin + i] = static_cast<char>(bytes[1 + i] == 0xAA ? 0xAA : bytes[1 + i] ^ 0xAA);
+        return;
     }
     if (bytes[0] == 2) {
-        name.push_back(static_cast<char>(64));
+        text.push_back(static_cast<char>(64));
         pos = 1;
     }
     // Four 6-bit codes in every three bytes, least significant bits first.
-    for (; name.size() < MaxNameLength; pos += 3) {
+    for (; length() < MaxNameLength; pos += 3) {
         const auto byteAt = [&](size_t i) -> unsigned { return pos + i < available ? bytes[pos + i] : 0u; };
         const unsigned codes[4] = {byteAt(0) & 0x3F, (byteAt(0) >> 6) | ((byteAt(1) & 0x0F) << 2),
                                    (byteAt(1) >> 4) | ((byteAt(2) & 0x03) << 4), byteAt(2) >> 2};
         for (unsigned code : codes) {
-            if (code == 0 || name.size() == MaxNameLength)
-                return name;
-            name.push_back(PackedCharacter(code));
+            if (code == 0 || length() == MaxNameLength)
+                return;
+            text.push_back(PackedCharacter(code));
         }
         if (pos + 3 >= available)
-            return name;
+            return;
     }
-    return name;
 }
 
 uint32_t TTraceBinDebugScanner::TableOffset(size_t field) const {
@@ -114,97 +172,190 @@ uint32_t TTraceBinDebugScanner::TableOffset(size_t field) const {
     return header.ReadU32();
 }
 
-std::vector<TTraceBinDebugScanner::Entry> TTraceBinDebugScanner::ReadTable(size_t field, int values) const {
-    std::vector<Entry> entries;
+size_t TTraceBinDebugScanner::ExpandedTable::Bytes() const noexcept {
+    return (Starts.capacity() + First.capacity() + Second.capacity()) * sizeof(uint32_t);
+}
+
+TTraceBinDebugScanner::ExpandedTable TTraceBinDebugScanner::ReadTable(size_t field, int values) const {
+    ExpandedTable table;
     if (!valid_)
-        return entries;
+        return table;
     const uint32_t start = TableOffset(field);
     if (start >= size_)
-        return entries;
-    ByteReader table(data_, size_);
-    table.Seek(start);
-    Entry sums{0, 0, 0};
+        return table;
+    ByteReader reader(data_, size_);
+    reader.Seek(start);
+    // The tables follow one another: up to the next one's start, every byte without the top bit
+    // ends a value, so the entries are counted before they are read and placed without regrowing.
+    if (const uint32_t next = TableOffset(field + 4); next > start && next <= size_) {
+        const size_t entries = CountValueEnds(data_ + start, next - start) / static_cast<size_t>(values);
+        table.Starts.reserve(entries);
+        table.First.reserve(entries);
+        if (values == 3)
+            table.Second.reserve(entries);
+    }
+    uint32_t startSum = 0, firstSum = 0, secondSum = 0;
     try {
         for (;;) {
-            const uint32_t addressDelta = table.ReadVarU32();
+            const uint32_t addressDelta = reader.ReadVarU32();
             if (addressDelta == EndOfTable)
                 break;
-            const uint32_t firstDelta = table.ReadVarU32();
-            const uint32_t secondDelta = values == 3 ? table.ReadVarU32() : 0;
+            const uint32_t firstDelta = reader.ReadVarU32();
+            const uint32_t secondDelta = values == 3 ? reader.ReadVarU32() : 0;
             // Differences may be negative (lines step back); the sums wrap as the producer's did.
-            sums.Start += addressDelta;
-            sums.First += firstDelta;
-            sums.Second += secondDelta;
-            entries.push_back(sums);
+            startSum += addressDelta;
+            firstSum += firstDelta;
+            table.Starts.push_back(startSum);
+            table.First.push_back(firstSum);
+            if (values == 3) {
+                secondSum += secondDelta;
+                table.Second.push_back(secondSum);
+            }
         }
     } catch (const EByteReadError&) {
         // A table that runs off the data or holds an overlong number ends where it broke.
     }
-    return entries;
+    table.Ascending = std::is_sorted(table.Starts.begin(), table.Starts.end());
+    return table;
 }
 
-std::optional<TTraceBinDebugScanner::Entry>
-TTraceBinDebugScanner::LastAtOrBelow(const std::vector<Entry>& entries, uint32_t offset) {
-    const Entry* found = nullptr;
-    for (const Entry& entry : entries) {
-        if (entry.Start > offset)
-            break;
-        found = &entry;
+// Both walks answer the last entry of the run of starts at or below the offset; on a table in
+// ascending order (what the build writes) that is the entry before the upper bound, found by
+// binary search. A table out of order is walked as the format describes.
+size_t TTraceBinDebugScanner::BeforeUpperBound(const std::vector<uint32_t>& starts, uint32_t offset) {
+    // Halving without a branch on the comparison, which a processor cannot predict here.
+    const uint32_t* base = starts.data();
+    size_t remaining = starts.size();
+    if (remaining == 0)
+        return NoEntry;
+    while (remaining > 1) {
+        const size_t half = remaining / 2;
+        base = base[half] <= offset ? base + half : base;
+        remaining -= half;
     }
-    if (found == nullptr)
-        return std::nullopt;
-    return *found;
+    const size_t bound = static_cast<size_t>(base - starts.data()) + (*base <= offset ? 1 : 0);
+    return bound == 0 ? NoEntry : bound - 1;
 }
 
-const TTraceBinDebugScanner::Entry*
-TTraceBinDebugScanner::LastStartingAtOrBelow(const std::vector<Entry>& entries, uint32_t offset) {
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
-        if (it->Start <= offset)
-            return &*it;
-    return nullptr;
+size_t TTraceBinDebugScanner::LastAtOrBelow(const ExpandedTable& table, uint32_t offset) {
+    if (table.Ascending)
+        return BeforeUpperBound(table.Starts, offset);
+    size_t found = NoEntry;
+    for (size_t i = 0; i < table.Starts.size() && table.Starts[i] <= offset; ++i)
+        found = i;
+    return found;
 }
 
-const std::vector<TTraceBinDebugScanner::Entry>& TTraceBinDebugScanner::Table(TableKind kind) const {
+size_t TTraceBinDebugScanner::LastStartingAtOrBelow(const ExpandedTable& table, uint32_t offset) {
+    if (table.Ascending)
+        return BeforeUpperBound(table.Starts, offset);
+    for (size_t i = table.Starts.size(); i-- > 0;)
+        if (table.Starts[i] <= offset)
+            return i;
+    return NoEntry;
+}
+
+size_t TTraceBinDebugScanner::CacheBytes() const noexcept {
+    size_t bytes = 0;
+    for (const auto& table : tables_)
+        if (table)
+            bytes += table->Bytes();
+    return bytes + nameText_.capacity() * (nameCount_ != 0) + nameSlots_.capacity() * sizeof(NameSlot);
+}
+
+const TTraceBinDebugScanner::ExpandedTable& TTraceBinDebugScanner::Table(TableKind kind) const {
     static constexpr size_t Fields[TableKinds] = {UnitTableField, SourceTableField, ProcedureTableField,
                                                   LineTableField};
-    std::optional<std::vector<Entry>>& table = tables_[kind];
+    std::optional<ExpandedTable>& table = tables_[kind];
     if (!table || !cacheData_)
         table = ReadTable(Fields[kind], kind == ProcedureTable ? 3 : 2);
     return *table;
 }
 
+size_t TTraceBinDebugScanner::UnitIndexOf(uint32_t offset) const {
+    const ExpandedTable& units = Table(UnitTable);
+    if (!cacheData_)
+        return LastAtOrBelow(units, offset);
+    if (lastUnitIndex_ == NoEntry || lastUnitOffset_ != offset) {
+        lastUnitIndex_ = LastAtOrBelow(units, offset);
+        lastUnitOffset_ = offset;
+        // NoEntry doubles as "nothing remembered": an offset before every unit is searched again.
+    }
+    return lastUnitIndex_;
+}
+
 std::string TTraceBinDebugScanner::UnitOf(uint32_t offset) const {
-    const std::optional<Entry> unit = LastAtOrBelow(Table(UnitTable), offset);
-    return unit ? NameAt(unit->First) : std::string();
+    const size_t unit = UnitIndexOf(offset);
+    return unit == NoEntry ? std::string() : CachedName(Table(UnitTable).First[unit], 0);
+}
+
+std::string TTraceBinDebugScanner::CachedName(uint32_t first, uint32_t second) const {
+    const auto append = [&](std::string& text) {
+        AppendName(first, text);
+        if (second != 0) {
+            text.push_back('.');
+            AppendName(second, text);
+        }
+    };
+    const uint64_t key = uint64_t{first} << 32 | second;
+    // Longer than any two names: a text that could outgrow the slots' 32-bit positions is not kept.
+    constexpr size_t Room = 2 * MaxNameLength + 1;
+    if (!cacheData_ || key == 0 || nameText_.size() > UINT32_MAX - Room) {
+        std::string name;
+        append(name);
+        return name;
+    }
+    // Call sites of one function share its names; each is unpacked once.
+    if (2 * (nameCount_ + 1) > nameSlots_.size()) {
+        std::vector<NameSlot> grown(nameSlots_.empty() ? 1024 : 2 * nameSlots_.size());
+        for (const NameSlot& slot : nameSlots_)
+            if (slot.Key != 0)
+                for (size_t i = SlotOf(slot.Key, grown.size());; i = (i + 1) & (grown.size() - 1))
+                    if (grown[i].Key == 0) {
+                        grown[i] = slot;
+                        break;
+                    }
+        nameSlots_ = std::move(grown);
+    }
+    size_t i = SlotOf(key, nameSlots_.size());
+    for (; nameSlots_[i].Key != 0; i = (i + 1) & (nameSlots_.size() - 1))
+        if (nameSlots_[i].Key == key)
+            return nameText_.substr(nameSlots_[i].Start, nameSlots_[i].Length);
+    const size_t begin = nameText_.size();
+    append(nameText_);
+    nameSlots_[i] = {key, static_cast<uint32_t>(begin), static_cast<uint32_t>(nameText_.size() - begin)};
+    ++nameCount_;
+    return nameText_.substr(begin);
 }
 
 uint32_t TTraceBinDebugScanner::UnitStartOf(uint32_t offset) const {
-    const std::optional<Entry> unit = LastAtOrBelow(Table(UnitTable), offset);
-    return unit ? unit->Start : 0xFFFFFFFFu;
+    const size_t unit = UnitIndexOf(offset);
+    return unit == NoEntry ? 0xFFFFFFFFu : Table(UnitTable).Starts[unit];
 }
 
 TTraceBinDebugScanner::ProcedureAt TTraceBinDebugScanner::ProcedureOf(uint32_t offset) const {
-    const Entry* procedure = LastStartingAtOrBelow(Table(ProcedureTable), offset);
-    if (procedure == nullptr || procedure->Start < UnitStartOf(offset))
+    const ExpandedTable& procedures = Table(ProcedureTable);
+    const size_t procedure = LastStartingAtOrBelow(procedures, offset);
+    if (procedure == NoEntry || procedures.Starts[procedure] < UnitStartOf(offset))
         return {};
     ProcedureAt found;
-    found.Offset = static_cast<int32_t>(offset - procedure->Start);
-    found.Name = NameAt(procedure->First);
-    if (procedure->Second != 0)
-        found.Name += "." + NameAt(procedure->Second);
+    found.Offset = static_cast<int32_t>(offset - procedures.Starts[procedure]);
+    found.Name = CachedName(procedures.First[procedure], procedures.Second[procedure]);
     return found;
 }
 
 TTraceBinDebugScanner::LineAt TTraceBinDebugScanner::LineOf(uint32_t offset) const {
-    const Entry* line = LastStartingAtOrBelow(Table(LineTable), offset);
-    if (line == nullptr || line->Start < UnitStartOf(offset))
+    const ExpandedTable& lines = Table(LineTable);
+    const size_t line = LastStartingAtOrBelow(lines, offset);
+    if (line == NoEntry || lines.Starts[line] < UnitStartOf(offset))
         return {};
-    return {static_cast<int32_t>(line->First), static_cast<int32_t>(offset - line->Start)};
+    return {static_cast<int32_t>(lines.First[line]), static_cast<int32_t>(offset - lines.Starts[line])};
 }
 
 std::string TTraceBinDebugScanner::SourceFileOf(uint32_t offset) const {
-    const std::optional<Entry> file = LastAtOrBelow(Table(SourceTable), offset);
-    if (!file || file->Start < UnitStartOf(offset))
+    const ExpandedTable& files = Table(SourceTable);
+    const size_t file = LastAtOrBelow(files, offset);
+    if (file == NoEntry || files.Starts[file] < UnitStartOf(offset))
         return {};
-    return NameAt(file->First);
+    return CachedName(files.First[file], 0);
 }

@@ -65,31 +65,57 @@ public:
     LineAt LineOf(uint32_t offset) const;
     std::string SourceFileOf(uint32_t offset) const;
 
+    // The bytes the expanded tables and the unpacked names hold now (0 before the first lookup).
+    size_t CacheBytes() const noexcept;
+
     // The name stored at reference r (0: empty), unpacked.
     std::string NameAt(uint32_t reference) const;
 
 private:
-    struct Entry {
-        uint32_t Start;
-        uint32_t First;
-        uint32_t Second;
-    };
     enum TableKind { UnitTable, SourceTable, ProcedureTable, LineTable, TableKinds };
+    static constexpr size_t NoEntry = static_cast<size_t>(-1);
+    // A table's running sums, one array per column: a search touches only the starts, and a
+    // table of two values per entry keeps no third column.
+    struct ExpandedTable {
+        std::vector<uint32_t> Starts;
+        std::vector<uint32_t> First;
+        std::vector<uint32_t> Second; // procedures only
+        bool Ascending = false;       // starts never step back: lookups search instead of walking
+        size_t Bytes() const noexcept;
+    };
     uint32_t TableOffset(size_t field) const;
     // The entries of a table with running sums; `values` is 2 or 3 per entry. Stops quietly at a
     // malformed entry: what was read before it stays.
-    std::vector<Entry> ReadTable(size_t field, int values) const;
+    ExpandedTable ReadTable(size_t field, int values) const;
     // A table as read from the data: once with cacheData, at every lookup otherwise.
-    const std::vector<Entry>& Table(TableKind kind) const;
+    const ExpandedTable& Table(TableKind kind) const;
     // The last entry starting at or below offset, walking the table in order (units, files).
-    static std::optional<Entry> LastAtOrBelow(const std::vector<Entry>& entries, uint32_t offset);
+    static size_t LastAtOrBelow(const ExpandedTable& table, uint32_t offset);
     // The last entry starting at or below offset, searching from the table's end (procedures, lines).
-    static const Entry* LastStartingAtOrBelow(const std::vector<Entry>& entries, uint32_t offset);
+    static size_t LastStartingAtOrBelow(const ExpandedTable& table, uint32_t offset);
+    static size_t BeforeUpperBound(const std::vector<uint32_t>& starts, uint32_t offset);
+    // The unit entry of an offset; the four lookups of one location ask it for the same offset.
+    size_t UnitIndexOf(uint32_t offset) const;
 
     const uint8_t* data_;
     size_t size_;
     bool cacheData_;
     bool valid_ = false;
     std::string moduleName_;
-    mutable std::array<std::optional<std::vector<Entry>>, TableKinds> tables_;
+    mutable std::array<std::optional<ExpandedTable>, TableKinds> tables_;
+    mutable uint32_t lastUnitOffset_ = 0;
+    mutable size_t lastUnitIndex_ = NoEntry; // NoEntry: nothing remembered yet
+
+    // Names unpacked once with cacheData, by (first, second) reference, kept one after another in
+    // one text and found through an open-addressing table: no allocation per name.
+    void AppendName(uint32_t reference, std::string& text) const;
+    std::string CachedName(uint32_t first, uint32_t second) const;
+    struct NameSlot {
+        uint64_t Key = 0; // 0: free (the empty name is never kept)
+        uint32_t Start = 0;
+        uint32_t Length = 0;
+    };
+    mutable std::vector<NameSlot> nameSlots_;
+    mutable size_t nameCount_ = 0;
+    mutable std::string nameText_;
 };
