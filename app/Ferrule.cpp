@@ -4,6 +4,9 @@
 #include "Application.h"
 #include "CheckWinInetAndAdo.h"
 #include "FerruleFrm.h"
+#include "SystemFaults.h"
+#include "TraceDebug.h"
+#include "TraceHookExcept.h"
 #include "VynForms.h"
 #include "VynLXFlashMsg.h"
 #include "VynLXForms.h"
@@ -15,9 +18,14 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
-        TUnitStartup units{&VynSystemUnit,   &VynWindowsUnit,    &VynSysUtilsUnit,         &VynLXUtilsUnit,
-                           &RtlFormsUnit,    &VynFormsUnit,      &VynStdCtrlsUnit,         &VynLXFormsUnit,
-                           &VynLXFlashMsgUnit, &CheckWinInetAndAdoUnit, &FerruleFrmUnit};
+        TUnitStartup units{&RtlSystemFaultsUnit, &VynSystemUnit,     &VynWindowsUnit,   &VynSysUtilsUnit,
+                           &VynLXUtilsUnit,      &TraceDebugUnit,    &TraceHookExceptUnit, &RtlFormsUnit,
+                           &VynFormsUnit,        &VynStdCtrlsUnit,   &VynLXFormsUnit,   &VynLXFlashMsgUnit,
+                           &CheckWinInetAndAdoUnit, &FerruleFrmUnit};
+        // Every raise from here on has its stack captured; the exception dialog's start will
+        // take this over.
+        SetTraceOptions(TraceOptions() | TraceRaw | CacheModuleList);
+        StartStackCapture();
         // The Unicode environment comes before any form is read; the translation start-up will
         // take this over.
         SetUpUnicodeEnvironment();
