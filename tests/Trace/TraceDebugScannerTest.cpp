@@ -335,8 +335,47 @@ TraceDebugContent AwkwardUnits() {
     return content;
 }
 
+// Enough units for the reader to index them, far apart and close together, two at one start and
+// the last far out: the kept tables must answer every offset around them as a fresh read does.
+TraceDebugContent ManyUnits() {
+    TraceDebugContent content;
+    content.ModuleName = "Many";
+    std::mt19937 random(77);
+    uint32_t start = 0x40;
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = "Unit" + std::to_string(i);
+        content.Units.push_back({start, name});
+        content.SourceFiles.push_back({start + 2, name + ".cpp"});
+        content.Procedures.push_back({start, name, "Run"});
+        content.Lines.push_back({start + 1, static_cast<uint32_t>(100 + i)});
+        start += i == 20 ? 0 : i == 40 ? 0x100000 : 1 + static_cast<uint32_t>(random() % 0x300);
+    }
+    content.Units.push_back({0xFFFFFF00, "Far"});
+    return content;
+}
+
+TEST(TraceDebugScanner, ManyUnitsAreFoundAsAFreshReadFindsThem) {
+    const TraceDebugContent content = ManyUnits();
+    const std::vector<uint8_t> data = WriteTraceDebugData(content);
+    const TTraceBinDebugScanner kept(data.data(), data.size(), true);
+    const TTraceBinDebugScanner fresh(data.data(), data.size(), false);
+    std::vector<uint32_t> offsets = {0, 0x3F, 0xFFFFFFFF, 0xFFFFFEFF, 0x80000000};
+    for (const auto& unit : content.Units)
+        for (uint32_t delta : {0u, 1u, 2u, 3u, 0xFFFFFFFFu})
+            offsets.push_back(unit.Start + delta);
+    for (uint32_t offset : offsets) {
+        EXPECT_EQ(kept.UnitOf(offset), fresh.UnitOf(offset)) << offset;
+        EXPECT_EQ(kept.UnitStartOf(offset), fresh.UnitStartOf(offset)) << offset;
+        EXPECT_EQ(kept.ProcedureOf(offset).Name, fresh.ProcedureOf(offset).Name) << offset;
+        EXPECT_EQ(kept.LineOf(offset).Line, fresh.LineOf(offset).Line) << offset;
+        EXPECT_EQ(kept.SourceFileOf(offset), fresh.SourceFileOf(offset)) << offset;
+    }
+    EXPECT_EQ(kept.UnitOf(0xFFFFFFFF), "Far");
+    EXPECT_EQ(kept.UnitOf(content.Units[21].Start), "Unit21") << "of two units at one start, the later";
+}
+
 TEST(TraceDebugScanner, MutatedAndTruncatedDataNeverReadsPastItsEndAndAnswersAsAFreshRead) {
-    for (const TraceDebugContent& content : {TwoUnits(), AwkwardUnits()}) {
+    for (const TraceDebugContent& content : {TwoUnits(), AwkwardUnits(), ManyUnits()}) {
         const std::vector<uint8_t> good = WriteTraceDebugData(content, false);
         std::mt19937 random(20261208);
         for (int round = 0; round < 3000; ++round) {
@@ -354,7 +393,7 @@ TEST(TraceDebugScanner, MutatedAndTruncatedDataNeverReadsPastItsEndAndAnswersAsA
             const TTraceBinDebugScanner kept(exact.get(), data.size(), true);
             const TTraceBinDebugScanner fresh(exact.get(), data.size(), false);
             for (uint32_t offset : {0u, 0x80u, 0xFFu, 0x100u, 0x1A4u, 0x3F8u, 0x400u, 0x410u, 0x500u, 0x600u,
-                                    0x6F8u, 0x700u, 0x7FFu, 0xFFFFFFFFu}) {
+                                    0x6F8u, 0x700u, 0x7FFu, 0x2000u, 0x3000u, 0x103000u, 0xFFFFFFFFu}) {
                 ASSERT_EQ(kept.UnitOf(offset), fresh.UnitOf(offset)) << round << " " << offset;
                 ASSERT_EQ(kept.UnitStartOf(offset), fresh.UnitStartOf(offset)) << round << " " << offset;
                 const auto procedure = kept.ProcedureOf(offset);

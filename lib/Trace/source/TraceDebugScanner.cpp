@@ -253,14 +253,48 @@ TTraceBinDebugScanner::ReadTable(size_t field, int values, const std::vector<uin
 // Both walks answer the last entry of the run of starts at or below the offset; on a table in
 // ascending order (what the build writes) that is the entry before the upper bound, found by
 // binary search. A table out of order is walked as the format describes.
-size_t TTraceBinDebugScanner::BeforeUpperBound(const std::vector<uint32_t>& starts, uint32_t offset) {
-    const size_t bound = UpperBound(starts.data(), starts.size(), offset);
+size_t TTraceBinDebugScanner::BeforeUpperBound(const ExpandedTable& table, uint32_t offset) {
+    const std::vector<uint32_t>& starts = table.Starts;
+    size_t bound = 0;
+    if (table.Buckets.empty()) {
+        bound = UpperBound(starts.data(), starts.size(), offset);
+    } else if (offset >= starts.front()) {
+        // Every start before the offset's stretch is below it, every one after it above.
+        const uint64_t bucket = uint64_t{offset - starts.front()} >> table.BucketShift;
+        if (bucket + 1 >= table.Buckets.size()) {
+            bound = starts.size();
+        } else {
+            const size_t first = table.Buckets[bucket];
+            bound = first + UpperBound(starts.data() + first, table.Buckets[bucket + 1] - first, offset);
+        }
+    }
     return bound == 0 ? NoEntry : bound - 1;
+}
+
+void TTraceBinDebugScanner::ExpandedTable::AddBuckets() {
+    const size_t count = Starts.size();
+    if (!Ascending || count < 16)
+        return;
+    const uint32_t extent = Starts.back() - Starts.front();
+    // At most about one stretch per entry, so the index never outgrows the table.
+    unsigned shift = 0;
+    while ((uint64_t{extent} >> shift) + 1 > count)
+        ++shift;
+    const size_t stretches = static_cast<size_t>(uint64_t{extent} >> shift) + 1;
+    Buckets.reserve(stretches + 1);
+    size_t entry = 0;
+    for (size_t stretch = 0; stretch <= stretches; ++stretch) {
+        const uint64_t stretchStart = uint64_t{Starts.front()} + (uint64_t{stretch} << shift);
+        while (entry < count && Starts[entry] < stretchStart)
+            ++entry;
+        Buckets.push_back(static_cast<uint32_t>(entry));
+    }
+    BucketShift = shift;
 }
 
 size_t TTraceBinDebugScanner::LastAtOrBelow(const ExpandedTable& table, uint32_t offset) {
     if (table.Ascending)
-        return BeforeUpperBound(table.Starts, offset);
+        return BeforeUpperBound(table, offset);
     size_t found = NoEntry;
     for (size_t i = 0; i < table.Starts.size() && table.Starts[i] <= offset; ++i)
         found = i;
@@ -269,7 +303,7 @@ size_t TTraceBinDebugScanner::LastAtOrBelow(const ExpandedTable& table, uint32_t
 
 size_t TTraceBinDebugScanner::LastStartingAtOrBelow(const ExpandedTable& table, uint32_t offset) {
     if (table.Ascending)
-        return BeforeUpperBound(table.Starts, offset);
+        return BeforeUpperBound(table, offset);
     for (size_t i = table.Starts.size(); i-- > 0;)
         if (table.Starts[i] <= offset)
             return i;
@@ -293,6 +327,9 @@ const TTraceBinDebugScanner::ExpandedTable& TTraceBinDebugScanner::ExpandTable(T
     const ExpandedTable* units = kind != UnitTable && cacheData_ ? &Table(UnitTable) : nullptr;
     table = ReadTable(Fields[kind], kind == ProcedureTable ? 3 : 2,
                       units != nullptr && units->Ascending ? &units->Starts : nullptr);
+    // Every lookup first finds its unit: those are found through stretches of equal length.
+    if (kind == UnitTable && cacheData_)
+        table->AddBuckets();
     return *table;
 }
 

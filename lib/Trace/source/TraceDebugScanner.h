@@ -83,6 +83,11 @@ private:
         // For each unit entry, then the end: the first entry starting at or after the unit's start.
         // Only with cacheData, for a table and units both ascending.
         std::vector<uint32_t> UnitFirst;
+        // With cacheData, for the ascending unit table: the offsets from the first start cut into
+        // stretches of 2^BucketShift; for each stretch, then the end, the entries starting before it.
+        std::vector<uint32_t> Buckets;
+        unsigned BucketShift = 0;
+        void AddBuckets();
         bool Ascending = false; // starts never step back: lookups search instead of walking
         size_t Bytes() const noexcept;
     };
@@ -101,7 +106,7 @@ private:
     static size_t LastAtOrBelow(const ExpandedTable& table, uint32_t offset);
     // The last entry starting at or below offset, searching from the table's end (procedures, lines).
     static size_t LastStartingAtOrBelow(const ExpandedTable& table, uint32_t offset);
-    static size_t BeforeUpperBound(const std::vector<uint32_t>& starts, uint32_t offset);
+    static size_t BeforeUpperBound(const ExpandedTable& table, uint32_t offset);
     // The entry of a procedure, line or file table answering for offset, or NoEntry.
     size_t EntryInUnit(TableKind kind, uint32_t offset) const;
     // The unit entry of an offset; the four lookups of one location ask it for the same offset.
