@@ -37,7 +37,8 @@ uint32_t WordSum(const uint8_t* data, size_t size) noexcept;
 class TTraceBinDebugScanner {
 public:
     // The data is not copied: it must outlive the scanner (a section of the loaded image, a mapped
-    // file). With cacheData the tables are expanded once, on first use.
+    // file). With cacheData the tables are expanded once, on first use. Lookups change what is
+    // kept (tables, names, the unit last found), so callers serialise them (the debug lock).
     TTraceBinDebugScanner(const uint8_t* data, size_t size, bool cacheData = true);
 
     // Long enough, a multiple of 4 bytes, the magic and version 1, and the checksum when present.
