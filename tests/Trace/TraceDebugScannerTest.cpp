@@ -321,27 +321,107 @@ TEST(TraceDebugScanner, TablesThatRunOffTheDataAnswerWhatTheyHoldBeforeTheBreak)
     EXPECT_EQ(broken.SourceFileOf(0x200), "");
 }
 
-TEST(TraceDebugScanner, MutatedAndTruncatedDataNeverReadsPastItsEnd) {
-    const std::vector<uint8_t> good = WriteTraceDebugData(TwoUnits(), false);
-    std::mt19937 random(20261208);
-    for (int round = 0; round < 3000; ++round) {
-        std::vector<uint8_t> data = good;
-        const int changes = 1 + static_cast<int>(random() % 8);
-        for (int c = 0; c < changes; ++c)
-            data[HeaderSize / 2 + random() % (data.size() - HeaderSize / 2)] = static_cast<uint8_t>(random());
-        if (round % 3 == 0)
-            data.resize(std::max<size_t>(MinimumSize + 1, data.size() - 4 * (random() % 8)) / 4 * 4);
-        // A copy of exactly the data's size, so that the sanitizers see any read past it.
-        const std::unique_ptr<uint8_t[]> exact(new uint8_t[data.size()]);
-        std::copy(data.begin(), data.end(), exact.get());
-        const TTraceBinDebugScanner scanner(exact.get(), data.size(), round % 2 == 0);
-        for (uint32_t offset : {0u, 0x100u, 0x1A4u, 0x3F8u, 0x410u, 0x500u, 0xFFFFFFFFu}) {
-            scanner.UnitOf(offset);
-            scanner.ProcedureOf(offset);
-            scanner.LineOf(offset);
-            scanner.SourceFileOf(offset);
+// Units at one start, a unit without entries, a procedure before every unit and one running into
+// the next unit: what the kept tables answer must be what a fresh read of the data answers.
+TraceDebugContent AwkwardUnits() {
+    TraceDebugContent content = TwoUnits();
+    content.Units.push_back({0x400, "SameStartAsFerruleFrm"});
+    content.Units.push_back({0x600, "WithoutEntries"});
+    content.Units.push_back({0x700, "Last"});
+    content.Procedures.push_back({0x80, "BeforeEveryUnit", ""});
+    content.Procedures.push_back({0x6F0, "IntoLast", "Method"});
+    content.Lines.push_back({0x700, 3});
+    content.SourceFiles.push_back({0x6F8, "last.cpp"});
+    return content;
+}
+
+// Enough units for the reader to index them, far apart and close together, two at one start and
+// the last far out: the kept tables must answer every offset around them as a fresh read does.
+TraceDebugContent ManyUnits() {
+    TraceDebugContent content;
+    content.ModuleName = "Many";
+    std::mt19937 random(77);
+    uint32_t start = 0x40;
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = "Unit" + std::to_string(i);
+        content.Units.push_back({start, name});
+        content.SourceFiles.push_back({start + 2, name + ".cpp"});
+        content.Procedures.push_back({start, name, "Run"});
+        content.Lines.push_back({start + 1, static_cast<uint32_t>(100 + i)});
+        start += i == 20 ? 0 : i == 40 ? 0x100000 : 1 + static_cast<uint32_t>(random() % 0x300);
+    }
+    content.Units.push_back({0xFFFFFF00, "Far"});
+    return content;
+}
+
+TEST(TraceDebugScanner, ManyUnitsAreFoundAsAFreshReadFindsThem) {
+    const TraceDebugContent content = ManyUnits();
+    const std::vector<uint8_t> data = WriteTraceDebugData(content);
+    const TTraceBinDebugScanner kept(data.data(), data.size(), true);
+    const TTraceBinDebugScanner fresh(data.data(), data.size(), false);
+    std::vector<uint32_t> offsets = {0, 0x3F, 0xFFFFFFFF, 0xFFFFFEFF, 0x80000000};
+    for (const auto& unit : content.Units)
+        for (uint32_t delta : {0u, 1u, 2u, 3u, 0xFFFFFFFFu})
+            offsets.push_back(unit.Start + delta);
+    for (uint32_t offset : offsets) {
+        EXPECT_EQ(kept.UnitOf(offset), fresh.UnitOf(offset)) << offset;
+        EXPECT_EQ(kept.UnitStartOf(offset), fresh.UnitStartOf(offset)) << offset;
+        EXPECT_EQ(kept.ProcedureOf(offset).Name, fresh.ProcedureOf(offset).Name) << offset;
+        EXPECT_EQ(kept.LineOf(offset).Line, fresh.LineOf(offset).Line) << offset;
+        EXPECT_EQ(kept.SourceFileOf(offset), fresh.SourceFileOf(offset)) << offset;
+    }
+    EXPECT_EQ(kept.UnitOf(0xFFFFFFFF), "Far");
+    EXPECT_EQ(kept.UnitOf(content.Units[21].Start), "Unit21") << "of two units at one start, the later";
+}
+
+TEST(TraceDebugScanner, MutatedAndTruncatedDataNeverReadsPastItsEndAndAnswersAsAFreshRead) {
+    for (const TraceDebugContent& content : {TwoUnits(), AwkwardUnits(), ManyUnits()}) {
+        const std::vector<uint8_t> good = WriteTraceDebugData(content, false);
+        std::mt19937 random(20261208);
+        for (int round = 0; round < 3000; ++round) {
+            std::vector<uint8_t> data = good;
+            // Round 0 leaves the data as written.
+            const int changes = round == 0 ? 0 : 1 + static_cast<int>(random() % 8);
+            for (int c = 0; c < changes; ++c)
+                data[HeaderSize / 2 + random() % (data.size() - HeaderSize / 2)] =
+                    static_cast<uint8_t>(random());
+            if (round % 3 == 1)
+                data.resize(std::max<size_t>(MinimumSize + 1, data.size() - 4 * (random() % 8)) / 4 * 4);
+            // A copy of exactly the data's size, so that the sanitizers see any read past it.
+            const std::unique_ptr<uint8_t[]> exact(new uint8_t[data.size()]);
+            std::copy(data.begin(), data.end(), exact.get());
+            const TTraceBinDebugScanner kept(exact.get(), data.size(), true);
+            const TTraceBinDebugScanner fresh(exact.get(), data.size(), false);
+            for (uint32_t offset : {0u, 0x80u, 0xFFu, 0x100u, 0x1A4u, 0x3F8u, 0x400u, 0x410u, 0x500u, 0x600u,
+                                    0x6F8u, 0x700u, 0x7FFu, 0x2000u, 0x3000u, 0x103000u, 0xFFFFFFFFu}) {
+                ASSERT_EQ(kept.UnitOf(offset), fresh.UnitOf(offset)) << round << " " << offset;
+                ASSERT_EQ(kept.UnitStartOf(offset), fresh.UnitStartOf(offset)) << round << " " << offset;
+                const auto procedure = kept.ProcedureOf(offset);
+                ASSERT_EQ(procedure.Name, fresh.ProcedureOf(offset).Name) << round << " " << offset;
+                ASSERT_EQ(procedure.Offset, fresh.ProcedureOf(offset).Offset) << round << " " << offset;
+                const auto line = kept.LineOf(offset);
+                ASSERT_EQ(line.Line, fresh.LineOf(offset).Line) << round << " " << offset;
+                ASSERT_EQ(line.Offset, fresh.LineOf(offset).Offset) << round << " " << offset;
+                ASSERT_EQ(kept.SourceFileOf(offset), fresh.SourceFileOf(offset)) << round << " " << offset;
+            }
         }
     }
+}
+
+TEST(TraceDebugScanner, UnitsAtOneStartOrWithoutEntriesLimitWhatIsAnswered) {
+    const std::vector<uint8_t> data = WriteTraceDebugData(AwkwardUnits());
+    const TTraceBinDebugScanner scanner(data.data(), data.size());
+    EXPECT_EQ(scanner.UnitOf(0x400), "SameStartAsFerruleFrm") << "of units at one start, the later";
+    EXPECT_EQ(scanner.ProcedureOf(0x430).Name, "TFerruleForm.Timer1Timer");
+    EXPECT_EQ(scanner.ProcedureOf(0x90).Name, "") << "before every unit";
+    EXPECT_EQ(scanner.UnitOf(0x650), "WithoutEntries");
+    EXPECT_EQ(scanner.ProcedureOf(0x650).Name, "");
+    EXPECT_EQ(scanner.LineOf(0x650).Line, 0);
+    EXPECT_EQ(scanner.SourceFileOf(0x650), "");
+    EXPECT_EQ(scanner.ProcedureOf(0x6F8).Name, "IntoLast.Method");
+    EXPECT_EQ(scanner.ProcedureOf(0x700).Name, "") << "it started in the unit before";
+    EXPECT_EQ(scanner.SourceFileOf(0x700), "") << "so did the file";
+    EXPECT_EQ(scanner.LineOf(0x7FF).Line, 3);
 }
 
 } // namespace

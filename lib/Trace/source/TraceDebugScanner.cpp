@@ -48,13 +48,8 @@ uint32_t RotateRight8(uint32_t value) {
 }
 
 char PackedCharacter(unsigned code) {
-    if (code <= 10)
-        return static_cast<char>('0' + code - 1);
-    if (code <= 36)
-        return static_cast<char>('A' + code - 11);
-    if (code <= 62)
-        return static_cast<char>('a' + code - 37);
-    return '_';
+    static constexpr char Characters[] = "?0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz_";
+    return Characters[code & 0x3F];
 }
 
 // The bytes below 0x80 among size bytes: each ends a variable-length value. Eight bytes at a
@@ -85,6 +80,20 @@ size_t SlotOf(uint64_t key, size_t size) {
     return static_cast<size_t>((key * 0x9E3779B97F4A7C15u) >> 32) & (size - 1);
 }
 
+// How many of the count ascending values starting at first are at or below value. Halving without
+// a branch on the comparison, which a processor cannot predict here.
+size_t UpperBound(const uint32_t* first, size_t count, uint32_t value) {
+    if (count == 0)
+        return 0;
+    const uint32_t* base = first;
+    while (count > 1) {
+        const size_t half = count / 2;
+        base = base[half] <= value ? base + half : base;
+        count -= half;
+    }
+    return static_cast<size_t>(base - first) + (*base <= value ? 1 : 0);
+}
+
 bool SameAsciiIgnoringCase(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
@@ -107,7 +116,8 @@ TTraceBinDebugScanner::TTraceBinDebugScanner(const uint8_t* data, size_t size, b
     if (checked && RotateRight8(WordSum(data_, size_) - checksum) != checksum)
         return;
     valid_ = true;
-    header.Seek(ModuleNameField);
+    header.Seek(NameAreaField);
+    nameArea_ = header.ReadU32();
     moduleName_ = NameAt(header.ReadU32());
 }
 
@@ -128,42 +138,41 @@ std::string TTraceBinDebugScanner::NameAt(uint32_t reference) const {
 void TTraceBinDebugScanner::AppendName(uint32_t reference, std::string& text) const {
     if (!valid_ || reference == 0)
         return;
-    const uint32_t area = TableOffset(NameAreaField);
-    const uint64_t start = uint64_t{area} + reference - 1;
+    const uint64_t start = uint64_t{nameArea_} + reference - 1;
     if (start >= size_)
         return;
     const uint8_t* bytes = data_ + start;
     const size_t available = size_ - static_cast<size_t>(start);
-    const size_t begin = text.size();
-    const auto length = [&] { return text.size() - begin; };
-    size_t pos = 0;
+    // Unpacked here and appended once: the text grows by whole names.
+    char name[MaxNameLength];
+    size_t length = 0;
     if (bytes[0] == 1) {
         // Plain text, each byte XORed with 0xAA, except 0xAA itself (which would read as the end).
-        size_t plain = 0;
-        while (1 + plain < available && bytes[1 + plain] != 0 && plain < MaxNameLength)
-            ++plain;
-        text.resize(begin + plain);
-        for (size_t i = 0; i < plain; ++i)
-            text[begin + i] = static_cast<char>(bytes[1 + i] == 0xAA ? 0xAA : bytes[1 + i] ^ 0xAA);
+        for (; 1 + length < available && bytes[1 + length] != 0 && length < MaxNameLength; ++length)
+            name[length] = static_cast<char>(bytes[1 + length] == 0xAA ? 0xAA : bytes[1 + length] ^ 0xAA);
+        text.append(name, length);
         return;
     }
+    size_t pos = 0;
     if (bytes[0] == 2) {
-        text.push_back(static_cast<char>(64));
+        name[length++] = static_cast<char>(64);
         pos = 1;
     }
     // Four 6-bit codes in every three bytes, least significant bits first.
-    for (; length() < MaxNameLength; pos += 3) {
+    for (bool ended = false; !ended && length < MaxNameLength; pos += 3) {
         const auto byteAt = [&](size_t i) -> unsigned { return pos + i < available ? bytes[pos + i] : 0u; };
         const unsigned codes[4] = {byteAt(0) & 0x3F, (byteAt(0) >> 6) | ((byteAt(1) & 0x0F) << 2),
                                    (byteAt(1) >> 4) | ((byteAt(2) & 0x03) << 4), byteAt(2) >> 2};
         for (unsigned code : codes) {
-            if (code == 0 || length() == MaxNameLength)
-                return;
-            text.push_back(PackedCharacter(code));
+            if (code == 0 || length == MaxNameLength) {
+                ended = true;
+                break;
+            }
+            name[length++] = PackedCharacter(code);
         }
-        if (pos + 3 >= available)
-            return;
+        ended = ended || pos + 3 >= available;
     }
+    text.append(name, length);
 }
 
 uint32_t TTraceBinDebugScanner::TableOffset(size_t field) const {
@@ -173,10 +182,12 @@ uint32_t TTraceBinDebugScanner::TableOffset(size_t field) const {
 }
 
 size_t TTraceBinDebugScanner::ExpandedTable::Bytes() const noexcept {
-    return (Starts.capacity() + First.capacity() + Second.capacity()) * sizeof(uint32_t);
+    return (Starts.capacity() + First.capacity() + Second.capacity() + UnitFirst.capacity()) *
+           sizeof(uint32_t);
 }
 
-TTraceBinDebugScanner::ExpandedTable TTraceBinDebugScanner::ReadTable(size_t field, int values) const {
+TTraceBinDebugScanner::ExpandedTable
+TTraceBinDebugScanner::ReadTable(size_t field, int values, const std::vector<uint32_t>* unitStarts) const {
     ExpandedTable table;
     if (!valid_)
         return table;
@@ -195,6 +206,14 @@ TTraceBinDebugScanner::ExpandedTable TTraceBinDebugScanner::ReadTable(size_t fie
             table.Second.reserve(entries);
     }
     uint32_t startSum = 0, firstSum = 0, secondSum = 0;
+    bool ascending = true;
+    size_t nextUnit = 0;
+    const size_t unitCount = unitStarts != nullptr ? unitStarts->size() : 0;
+    // Above every start while no unit is left: the check per entry is one comparison.
+    constexpr uint64_t NoUnitLeft = uint64_t{1} << 32;
+    uint64_t nextUnitStart = unitCount != 0 ? (*unitStarts)[0] : NoUnitLeft;
+    if (unitStarts != nullptr)
+        table.UnitFirst.reserve(unitCount + 1);
     try {
         for (;;) {
             const uint32_t addressDelta = reader.ReadVarU32();
@@ -203,6 +222,8 @@ TTraceBinDebugScanner::ExpandedTable TTraceBinDebugScanner::ReadTable(size_t fie
             const uint32_t firstDelta = reader.ReadVarU32();
             const uint32_t secondDelta = values == 3 ? reader.ReadVarU32() : 0;
             // Differences may be negative (lines step back); the sums wrap as the producer's did.
+            // A start below the one before is a step back: the sum wrapped.
+            ascending = ascending && startSum + addressDelta >= startSum;
             startSum += addressDelta;
             firstSum += firstDelta;
             table.Starts.push_back(startSum);
@@ -211,35 +232,69 @@ TTraceBinDebugScanner::ExpandedTable TTraceBinDebugScanner::ReadTable(size_t fie
                 secondSum += secondDelta;
                 table.Second.push_back(secondSum);
             }
+            while (nextUnitStart <= startSum) {
+                table.UnitFirst.push_back(static_cast<uint32_t>(table.Starts.size() - 1));
+                nextUnitStart = ++nextUnit < unitCount ? (*unitStarts)[nextUnit] : NoUnitLeft;
+            }
         }
     } catch (const EByteReadError&) {
         // A table that runs off the data or holds an overlong number ends where it broke.
     }
-    table.Ascending = std::is_sorted(table.Starts.begin(), table.Starts.end());
+    table.Ascending = ascending;
+    if (table.Ascending && unitStarts != nullptr) {
+        table.UnitFirst.resize(unitCount, static_cast<uint32_t>(table.Starts.size()));
+        table.UnitFirst.push_back(static_cast<uint32_t>(table.Starts.size()));
+    } else {
+        table.UnitFirst = {};
+    }
     return table;
 }
 
 // Both walks answer the last entry of the run of starts at or below the offset; on a table in
 // ascending order (what the build writes) that is the entry before the upper bound, found by
 // binary search. A table out of order is walked as the format describes.
-size_t TTraceBinDebugScanner::BeforeUpperBound(const std::vector<uint32_t>& starts, uint32_t offset) {
-    // Halving without a branch on the comparison, which a processor cannot predict here.
-    const uint32_t* base = starts.data();
-    size_t remaining = starts.size();
-    if (remaining == 0)
-        return NoEntry;
-    while (remaining > 1) {
-        const size_t half = remaining / 2;
-        base = base[half] <= offset ? base + half : base;
-        remaining -= half;
+size_t TTraceBinDebugScanner::BeforeUpperBound(const ExpandedTable& table, uint32_t offset) {
+    const std::vector<uint32_t>& starts = table.Starts;
+    size_t bound = 0;
+    if (table.Buckets.empty()) {
+        bound = UpperBound(starts.data(), starts.size(), offset);
+    } else if (offset >= starts.front()) {
+        // Every start before the offset's stretch is below it, every one after it above.
+        const uint64_t bucket = uint64_t{offset - starts.front()} >> table.BucketShift;
+        if (bucket + 1 >= table.Buckets.size()) {
+            bound = starts.size();
+        } else {
+            const size_t first = table.Buckets[bucket];
+            bound = first + UpperBound(starts.data() + first, table.Buckets[bucket + 1] - first, offset);
+        }
     }
-    const size_t bound = static_cast<size_t>(base - starts.data()) + (*base <= offset ? 1 : 0);
     return bound == 0 ? NoEntry : bound - 1;
+}
+
+void TTraceBinDebugScanner::ExpandedTable::AddBuckets() {
+    const size_t count = Starts.size();
+    if (!Ascending || count < 16)
+        return;
+    const uint32_t extent = Starts.back() - Starts.front();
+    // At most about one stretch per entry, so the index never outgrows the table.
+    unsigned shift = 0;
+    while ((uint64_t{extent} >> shift) + 1 > count)
+        ++shift;
+    const size_t stretches = static_cast<size_t>(uint64_t{extent} >> shift) + 1;
+    Buckets.reserve(stretches + 1);
+    size_t entry = 0;
+    for (size_t stretch = 0; stretch <= stretches; ++stretch) {
+        const uint64_t stretchStart = uint64_t{Starts.front()} + (uint64_t{stretch} << shift);
+        while (entry < count && Starts[entry] < stretchStart)
+            ++entry;
+        Buckets.push_back(static_cast<uint32_t>(entry));
+    }
+    BucketShift = shift;
 }
 
 size_t TTraceBinDebugScanner::LastAtOrBelow(const ExpandedTable& table, uint32_t offset) {
     if (table.Ascending)
-        return BeforeUpperBound(table.Starts, offset);
+        return BeforeUpperBound(table, offset);
     size_t found = NoEntry;
     for (size_t i = 0; i < table.Starts.size() && table.Starts[i] <= offset; ++i)
         found = i;
@@ -248,7 +303,7 @@ size_t TTraceBinDebugScanner::LastAtOrBelow(const ExpandedTable& table, uint32_t
 
 size_t TTraceBinDebugScanner::LastStartingAtOrBelow(const ExpandedTable& table, uint32_t offset) {
     if (table.Ascending)
-        return BeforeUpperBound(table.Starts, offset);
+        return BeforeUpperBound(table, offset);
     for (size_t i = table.Starts.size(); i-- > 0;)
         if (table.Starts[i] <= offset)
             return i;
@@ -263,13 +318,38 @@ size_t TTraceBinDebugScanner::CacheBytes() const noexcept {
     return bytes + nameText_.capacity() * (nameCount_ != 0) + nameSlots_.capacity() * sizeof(NameSlot);
 }
 
-const TTraceBinDebugScanner::ExpandedTable& TTraceBinDebugScanner::Table(TableKind kind) const {
+const TTraceBinDebugScanner::ExpandedTable& TTraceBinDebugScanner::ExpandTable(TableKind kind) const {
     static constexpr size_t Fields[TableKinds] = {UnitTableField, SourceTableField, ProcedureTableField,
                                                   LineTableField};
     std::optional<ExpandedTable>& table = tables_[kind];
-    if (!table || !cacheData_)
-        table = ReadTable(Fields[kind], kind == ProcedureTable ? 3 : 2);
+    // Where each unit's entries begin, found while the table is read: a lookup then searches the
+    // few entries of its unit only.
+    const ExpandedTable* units = kind != UnitTable && cacheData_ ? &Table(UnitTable) : nullptr;
+    table = ReadTable(Fields[kind], kind == ProcedureTable ? 3 : 2,
+                      units != nullptr && units->Ascending ? &units->Starts : nullptr);
+    // Every lookup first finds its unit: those are found through stretches of equal length.
+    if (kind == UnitTable && cacheData_)
+        table->AddBuckets();
     return *table;
+}
+
+// Both ways answer the last entry starting at or below the offset, or none when that lies below
+// the offset's unit. Within the unit's own entries (both tables ascending) that is the last of
+// them at or below the offset: an entry before the unit's first is below the unit's start.
+size_t TTraceBinDebugScanner::EntryInUnit(TableKind kind, uint32_t offset) const {
+    const ExpandedTable& table = Table(kind);
+    const size_t unit = UnitIndexOf(offset);
+    if (!table.UnitFirst.empty() && unit != NoEntry) {
+        const size_t first = table.UnitFirst[unit];
+        const size_t below =
+            UpperBound(table.Starts.data() + first, table.UnitFirst[unit + 1] - first, offset);
+        return below == 0 ? NoEntry : first + below - 1;
+    }
+    const bool fromEnd = kind == ProcedureTable || kind == LineTable;
+    const size_t entry = fromEnd ? LastStartingAtOrBelow(table, offset) : LastAtOrBelow(table, offset);
+    if (entry == NoEntry || table.Starts[entry] < UnitStartOf(offset))
+        return NoEntry;
+    return entry;
 }
 
 size_t TTraceBinDebugScanner::UnitIndexOf(uint32_t offset) const {
@@ -334,10 +414,10 @@ uint32_t TTraceBinDebugScanner::UnitStartOf(uint32_t offset) const {
 }
 
 TTraceBinDebugScanner::ProcedureAt TTraceBinDebugScanner::ProcedureOf(uint32_t offset) const {
-    const ExpandedTable& procedures = Table(ProcedureTable);
-    const size_t procedure = LastStartingAtOrBelow(procedures, offset);
-    if (procedure == NoEntry || procedures.Starts[procedure] < UnitStartOf(offset))
+    const size_t procedure = EntryInUnit(ProcedureTable, offset);
+    if (procedure == NoEntry)
         return {};
+    const ExpandedTable& procedures = Table(ProcedureTable);
     ProcedureAt found;
     found.Offset = static_cast<int32_t>(offset - procedures.Starts[procedure]);
     found.Name = CachedName(procedures.First[procedure], procedures.Second[procedure]);
@@ -345,17 +425,14 @@ TTraceBinDebugScanner::ProcedureAt TTraceBinDebugScanner::ProcedureOf(uint32_t o
 }
 
 TTraceBinDebugScanner::LineAt TTraceBinDebugScanner::LineOf(uint32_t offset) const {
-    const ExpandedTable& lines = Table(LineTable);
-    const size_t line = LastStartingAtOrBelow(lines, offset);
-    if (line == NoEntry || lines.Starts[line] < UnitStartOf(offset))
+    const size_t line = EntryInUnit(LineTable, offset);
+    if (line == NoEntry)
         return {};
+    const ExpandedTable& lines = Table(LineTable);
     return {static_cast<int32_t>(lines.First[line]), static_cast<int32_t>(offset - lines.Starts[line])};
 }
 
 std::string TTraceBinDebugScanner::SourceFileOf(uint32_t offset) const {
-    const ExpandedTable& files = Table(SourceTable);
-    const size_t file = LastAtOrBelow(files, offset);
-    if (file == NoEntry || files.Starts[file] < UnitStartOf(offset))
-        return {};
-    return CachedName(files.First[file], 0);
+    const size_t file = EntryInUnit(SourceTable, offset);
+    return file == NoEntry ? std::string() : CachedName(Table(SourceTable).First[file], 0);
 }

@@ -37,7 +37,8 @@ uint32_t WordSum(const uint8_t* data, size_t size) noexcept;
 class TTraceBinDebugScanner {
 public:
     // The data is not copied: it must outlive the scanner (a section of the loaded image, a mapped
-    // file). With cacheData the tables are expanded once, on first use.
+    // file). With cacheData the tables are expanded once, on first use. Lookups change what is
+    // kept (tables, names, the unit last found), so callers serialise them (the debug lock).
     TTraceBinDebugScanner(const uint8_t* data, size_t size, bool cacheData = true);
 
     // Long enough, a multiple of 4 bytes, the magic and version 1, and the checksum when present.
@@ -80,20 +81,35 @@ private:
         std::vector<uint32_t> Starts;
         std::vector<uint32_t> First;
         std::vector<uint32_t> Second; // procedures only
-        bool Ascending = false;       // starts never step back: lookups search instead of walking
+        // For each unit entry, then the end: the first entry starting at or after the unit's start.
+        // Only with cacheData, for a table and units both ascending.
+        std::vector<uint32_t> UnitFirst;
+        // With cacheData, for the ascending unit table: the offsets from the first start cut into
+        // stretches of 2^BucketShift; for each stretch, then the end, the entries starting before it.
+        std::vector<uint32_t> Buckets;
+        unsigned BucketShift = 0;
+        void AddBuckets();
+        bool Ascending = false; // starts never step back: lookups search instead of walking
         size_t Bytes() const noexcept;
     };
     uint32_t TableOffset(size_t field) const;
     // The entries of a table with running sums; `values` is 2 or 3 per entry. Stops quietly at a
-    // malformed entry: what was read before it stays.
-    ExpandedTable ReadTable(size_t field, int values) const;
+    // malformed entry: what was read before it stays. With unitStarts (ascending), also where each
+    // unit's entries begin.
+    ExpandedTable ReadTable(size_t field, int values, const std::vector<uint32_t>* unitStarts) const;
     // A table as read from the data: once with cacheData, at every lookup otherwise.
-    const ExpandedTable& Table(TableKind kind) const;
+    const ExpandedTable& Table(TableKind kind) const {
+        const std::optional<ExpandedTable>& table = tables_[kind];
+        return table && cacheData_ ? *table : ExpandTable(kind);
+    }
+    const ExpandedTable& ExpandTable(TableKind kind) const;
     // The last entry starting at or below offset, walking the table in order (units, files).
     static size_t LastAtOrBelow(const ExpandedTable& table, uint32_t offset);
     // The last entry starting at or below offset, searching from the table's end (procedures, lines).
     static size_t LastStartingAtOrBelow(const ExpandedTable& table, uint32_t offset);
-    static size_t BeforeUpperBound(const std::vector<uint32_t>& starts, uint32_t offset);
+    static size_t BeforeUpperBound(const ExpandedTable& table, uint32_t offset);
+    // The entry of a procedure, line or file table answering for offset, or NoEntry.
+    size_t EntryInUnit(TableKind kind, uint32_t offset) const;
     // The unit entry of an offset; the four lookups of one location ask it for the same offset.
     size_t UnitIndexOf(uint32_t offset) const;
 
@@ -101,6 +117,7 @@ private:
     size_t size_;
     bool cacheData_;
     bool valid_ = false;
+    uint32_t nameArea_ = 0;
     std::string moduleName_;
     mutable std::array<std::optional<ExpandedTable>, TableKinds> tables_;
     mutable uint32_t lastUnitOffset_ = 0;
