@@ -1,7 +1,7 @@
 #include "TraceMemoryDiskLines.h"
 
 #include "TraceReportStrings.h"
-#include "VynFormatStrUtils.h"
+#include "Format.h"
 
 namespace {
 
@@ -12,12 +12,12 @@ TVarRec Megabytes(uint64_t bytes) {
 } // namespace
 
 std::vector<WideString> MemoryLines(const TMemoryFigures& memory) {
-    return {FormatWide(RsTotalPhysicalMemory, {Megabytes(memory.TotalPhysical)}),
-            FormatWide(RsAvailPhysicalMemory, {Megabytes(memory.AvailPhysical)}),
-            FormatWide(RsMemoryLoad, {memory.MemoryLoad})};
+    return {WideFormat(RsTotalPhysicalMemory, {Megabytes(memory.TotalPhysical)}),
+            WideFormat(RsAvailPhysicalMemory, {Megabytes(memory.AvailPhysical)}),
+            WideFormat(RsMemoryLoad, {memory.MemoryLoad})};
 }
 
 std::vector<WideString> WindowsDiskLines(const WideString& drive, uint64_t totalBytes, uint64_t freeBytes) {
-    return {FormatWide(RsTotalWindowsDiskSpace, {drive, Megabytes(totalBytes)}),
-            FormatWide(RsFreeWindowsDiskSpace, {Megabytes(freeBytes)})};
+    return {WideFormat(RsTotalWindowsDiskSpace, {drive, Megabytes(totalBytes)}),
+            WideFormat(RsFreeWindowsDiskSpace, {Megabytes(freeBytes)})};
 }
