@@ -127,4 +127,8 @@ TEST(SystemVersionLine, AnUnnamedSystemLeavesTwoBlanksBeforeItsProductType) {
     EXPECT_EQ(SystemVersionLine(wine), "System   :  Workstation, Version: 6.1, Build: 1DB1, \"Service Pack 1\"");
 }
 
+TEST(DisplayLine, SizeAndDepth) {
+    EXPECT_EQ(DisplayLine(1024, 768, 32), "Display  : 1024x768 pixels, 32 bpp");
+}
+
 } // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "DeviceContexts.h"
 #include "Exceptions.h"
 #include "Format.h"
 #include "Handles.h"
@@ -31,6 +32,18 @@ TEST(SystemInfoOnThePrefix, TheSystemAndOSLinesOfWindows7ServicePack1) {
     EXPECT_EQ(version.ProductType, VER_NT_WORKSTATION);
     EXPECT_EQ(version.ProductOptions, "WinNT");
     EXPECT_NE(version.Kernel32ProductVersion, 0u);
+}
+
+TEST(SystemInfoOnThePrefix, TheSystemSectionIsSystemProcessorAndDisplay) {
+    const std::vector<AnsiString> lines = SystemSectionLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], RunningSystemVersionLine());
+    EXPECT_EQ(lines[1].rfind("Processor: ", 0), 0u);
+    const WindowDC screen = WindowDC::OfClient(nullptr);
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(lines[2], Format("Display  : %dx%d pixels, %d bpp",
+                               {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
+                                ::GetDeviceCaps(screen.get(), BITSPIXEL) * ::GetDeviceCaps(screen.get(), PLANES)}));
 }
 
 TEST(SystemInfoOnThePrefix, TheAnsiCodePageIsLatin1) {

@@ -125,3 +125,7 @@ AnsiString SystemVersionLine(const TOSVersionData& version) {
     return Format(RsOSVersion, {OperatingSystemName(version), ProductTypeName(version), version.MajorVersion,
                                 version.MinorVersion, version.BuildNumber, version.CSDVersion});
 }
+
+AnsiString DisplayLine(int32_t width, int32_t height, int32_t bitsPerPixel) {
+    return Format(RsScreenRes, {width, height, bitsPerPixel});
+}

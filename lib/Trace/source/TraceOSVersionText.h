@@ -1,4 +1,4 @@
-// The error report's "System" line: the operating system's name and product type, worked out
+// The error report's "System" and "Display" lines: the operating system's name and product type, worked out
 // from the version data alone so that every system's row can be checked on any machine.
 #pragma once
 
@@ -30,5 +30,7 @@ AnsiString OperatingSystemName(const TOSVersionData& version);
 // "Workstation", "Server", "Advanced Server", "Home Edition", "Professional", "Datacenter Server"
 // or "": the extended record decides where it can, else the ProductOptions value.
 AnsiString ProductTypeName(const TOSVersionData& version);
+// "Display  : <width>x<height> pixels, <bits per pixel> bpp".
+AnsiString DisplayLine(int32_t width, int32_t height, int32_t bitsPerPixel);
 // "System   : <name> <product type>, Version: <major>.<minor>, Build: <build in hex>, "<csd>"".
 AnsiString SystemVersionLine(const TOSVersionData& version);

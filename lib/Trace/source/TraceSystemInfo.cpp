@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include "DeviceContexts.h"
 #include "Exceptions.h"
 #include "Registry.h"
+#include "TraceCpuInfo.h"
 #include "TraceFileVersion.h"
 #include "VynSysUtilsPaths.h"
 #include "VynWindows.h"
@@ -70,6 +72,21 @@ TOSVersionData ReadOSVersionData() {
 
 AnsiString RunningSystemVersionLine() {
     return SystemVersionLine(ReadOSVersionData());
+}
+
+AnsiString RunningDisplayLine() {
+    const WindowDC screen = WindowDC::OfClient(nullptr);
+    const int bitsPerPixel =
+        screen ? ::GetDeviceCaps(screen.get(), BITSPIXEL) * ::GetDeviceCaps(screen.get(), PLANES) : 0;
+    return DisplayLine(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), bitsPerPixel);
+}
+
+std::vector<AnsiString> SystemSectionLines() {
+    std::vector<AnsiString> lines{RunningSystemVersionLine()};
+    const std::vector<AnsiString> processor = ProcessorReportLines();
+    lines.insert(lines.end(), processor.begin(), processor.end());
+    lines.push_back(RunningDisplayLine());
+    return lines;
 }
 
 TMemoryFigures ReadMemoryFigures() {

@@ -16,6 +16,12 @@ TOSVersionData ReadOSVersionData();
 // "System   : ..." for the running system.
 AnsiString RunningSystemVersionLine();
 
+// "Display  : ..." of the screen: its size, and bits per pixel times colour planes of its device.
+AnsiString RunningDisplayLine();
+// The system section of the report without its separator: the System line, the Processor line
+// (or the failure between banners), the Display line.
+std::vector<AnsiString> SystemSectionLines();
+
 // GlobalMemoryStatusEx where kernel32 has it (NT 5 and later), else GlobalMemoryStatus, whose
 // 32-bit fields cannot count beyond 4 GB.
 TMemoryFigures ReadMemoryFigures();
