@@ -40,8 +40,8 @@ TEST(ClockPasses, GoOnUntilTheLastThreeAgree) {
 
 TEST(ClockPasses, ThreeSpreadOverTwoMHzDoNotAgree) {
     // 732, 733, 735: 3 * 735 - 2200 = 5; then 733, 735, 733 and 735, 733, 733: 4 each.
-    RecordedPasses passes({{732000, 1000}, {733000, 1000}, {735000, 1000}, {733000, 1000}, {733000, 1000},
-                           {733000, 1000}});
+    RecordedPasses passes(
+        {{732000, 1000}, {733000, 1000}, {735000, 1000}, {733000, 1000}, {733000, 1000}, {733000, 1000}});
     MeasureClockMHz(passes.Source());
     EXPECT_EQ(passes.Taken(), 6u);
 }

@@ -26,7 +26,8 @@ TOSVersionData WindowsNT(uint32_t major, uint32_t minor) {
     return version;
 }
 
-TOSVersionData Extended(TOSVersionData version, uint8_t productType, uint16_t suite, uint16_t servicePack = 0) {
+TOSVersionData Extended(TOSVersionData version, uint8_t productType, uint16_t suite,
+                        uint16_t servicePack = 0) {
     version.Extended = true;
     version.ProductType = productType;
     version.SuiteMask = suite;
@@ -116,7 +117,8 @@ TEST(SystemVersionLine, WritesTheBuildInHexadecimal) {
     TOSVersionData xp = Extended(WindowsNT(5, 1), 1, 0);
     xp.BuildNumber = 2600;
     xp.CSDVersion = "Service Pack 2";
-    EXPECT_EQ(SystemVersionLine(xp), "System   : Windows XP Professional, Version: 5.1, Build: A28, \"Service Pack 2\"");
+    EXPECT_EQ(SystemVersionLine(xp),
+              "System   : Windows XP Professional, Version: 5.1, Build: A28, \"Service Pack 2\"");
 }
 
 TEST(SystemVersionLine, AnUnnamedSystemLeavesTwoBlanksBeforeItsProductType) {
@@ -124,7 +126,8 @@ TEST(SystemVersionLine, AnUnnamedSystemLeavesTwoBlanksBeforeItsProductType) {
     wine.BuildNumber = 7601;
     wine.CSDVersion = "Service Pack 1";
     wine.ProductOptions = "WinNT";
-    EXPECT_EQ(SystemVersionLine(wine), "System   :  Workstation, Version: 6.1, Build: 1DB1, \"Service Pack 1\"");
+    EXPECT_EQ(SystemVersionLine(wine),
+              "System   :  Workstation, Version: 6.1, Build: 1DB1, \"Service Pack 1\"");
 }
 
 TEST(DisplayLine, SizeAndDepth) {

@@ -65,9 +65,9 @@ TReportModule Module(uint64_t base, const char* path, std::optional<uint64_t> pr
 }
 
 TEST(ModuleLines, InAscendingOrderOfBaseWhateverOrderTheyCameIn) {
-    const std::vector<AnsiString> lines = ModuleReportLines({Module(0x7C800000, "C:\\kernel32.dll", 0x7C800000),
-                                                             Module(0x400000, "C:\\Ferrule.exe", 0x400000),
-                                                             Module(0x10000000, "C:\\dao360.dll", 0x10000000)});
+    const std::vector<AnsiString> lines = ModuleReportLines(
+        {Module(0x7C800000, "C:\\kernel32.dll", 0x7C800000), Module(0x400000, "C:\\Ferrule.exe", 0x400000),
+         Module(0x10000000, "C:\\dao360.dll", 0x10000000)});
     ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[0], "List of loaded modules:");
     EXPECT_EQ(lines[1], "[00400000] C:\\Ferrule.exe");
@@ -123,7 +123,8 @@ TEST(DiskLines, TheDriveAndItsSizesInMegabytes) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], u"Total Windows HD Space (C:) = 512000 MB");
     EXPECT_EQ(lines[1], u"Free Windows HD Space = 3072 MB");
-    EXPECT_EQ(WindowsDiskLines(u"\\\\server\\share", 0, 0)[0], u"Total Windows HD Space (\\\\server\\share) = 0 MB");
+    EXPECT_EQ(WindowsDiskLines(u"\\\\server\\share", 0, 0)[0],
+              u"Total Windows HD Space (\\\\server\\share) = 0 MB");
 }
 
 TEST(ReportStrings, TheBodyTextsAreThoseReportsHaveAlwaysShown) {

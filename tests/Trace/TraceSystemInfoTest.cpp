@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 
 // Wine 8, as the prefix is made, reports Windows 7 SP1 workstation.
 TEST(SystemInfoOnThePrefix, TheSystemAndOSLinesOfWindows7ServicePack1) {
-    EXPECT_EQ(RunningSystemVersionLine(), "System   :  Workstation, Version: 6.1, Build: 1DB1, \"Service Pack 1\"");
+    EXPECT_EQ(RunningSystemVersionLine(),
+              "System   :  Workstation, Version: 6.1, Build: 1DB1, \"Service Pack 1\"");
     EXPECT_EQ(u"OS = " + GetWindowsVersionText(), u"OS = NT 6.1 (Build 7601) Service Pack 1");
     const TOSVersionData version = ReadOSVersionData();
     EXPECT_TRUE(version.Extended);
@@ -41,13 +42,15 @@ TEST(SystemInfoOnThePrefix, TheSystemSectionIsSystemProcessorAndDisplay) {
     EXPECT_EQ(lines[1].rfind("Processor: ", 0), 0u);
     const WindowDC screen = WindowDC::OfClient(nullptr);
     ASSERT_TRUE(screen);
-    EXPECT_EQ(lines[2], Format("Display  : %dx%d pixels, %d bpp",
-                               {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
-                                ::GetDeviceCaps(screen.get(), BITSPIXEL) * ::GetDeviceCaps(screen.get(), PLANES)}));
+    EXPECT_EQ(lines[2],
+              Format("Display  : %dx%d pixels, %d bpp",
+                     {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
+                      ::GetDeviceCaps(screen.get(), BITSPIXEL) * ::GetDeviceCaps(screen.get(), PLANES)}));
 }
 
 TEST(SystemInfoOnThePrefix, TheAnsiCodePageIsLatin1) {
-    EXPECT_EQ(FormatWide(u"ANSI Code Page = %d,  %s", {static_cast<int>(::GetACP()), GetCodePageIsoName(::GetACP())}),
+    EXPECT_EQ(FormatWide(u"ANSI Code Page = %d,  %s",
+                         {static_cast<int>(::GetACP()), GetCodePageIsoName(::GetACP())}),
               u"ANSI Code Page = 1252,  ISO 8859-1,  Latin 1 (ANSI)");
 }
 
@@ -57,7 +60,8 @@ TEST(SystemInfoOnThePrefix, PhysicalMemoryInFullFromTheExtendedStatus) {
     ASSERT_TRUE(::GlobalMemoryStatusEx(&status));
     const std::vector<WideString> lines = RunningMemoryLines();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], FormatWide(u"Total Physical Memory: %d MB", {static_cast<long long>(status.ullTotalPhys >> 20)}));
+    EXPECT_EQ(lines[0], FormatWide(u"Total Physical Memory: %d MB",
+                                   {static_cast<long long>(status.ullTotalPhys >> 20)}));
     EXPECT_EQ(lines[1].rfind(u"Avail Physical Memory: ", 0), 0u);
     EXPECT_EQ(lines[2].rfind(u"Memory Load: ", 0), 0u);
     EXPECT_EQ(lines[2].back(), u'%');
@@ -69,7 +73,8 @@ TEST(SystemInfoOnThePrefix, TheWindowsDriveAndItsSizeFromTheExtendedCall) {
     ASSERT_TRUE(::GetDiskFreeSpaceExW(L"C:\\", &available, &total, &free));
     const std::vector<WideString> lines = RunningWindowsDiskLines();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], FormatWide(u"Total Windows HD Space (C:) = %d MB", {static_cast<long long>(total.QuadPart >> 20)}));
+    EXPECT_EQ(lines[0], FormatWide(u"Total Windows HD Space (C:) = %d MB",
+                                   {static_cast<long long>(total.QuadPart >> 20)}));
     EXPECT_EQ(lines[1].rfind(u"Free Windows HD Space = ", 0), 0u);
     EXPECT_FALSE(ReadDiskSpace(u"Q:\\no such volume\\"));
 }
@@ -154,7 +159,8 @@ TEST(ModulesSection, AModuleAtItsPreferredBaseHasElevenBlanksBeforeItsVersion) {
 }
 
 TEST(ModulesSection, AModuleForcedOffItsPreferredBaseShowsThatBase) {
-    const fs::path folder = fs::temp_directory_path() / ("sysinfo-" + std::to_string(::GetCurrentProcessId()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("sysinfo-" + std::to_string(::GetCurrentProcessId()));
     fs::create_directories(folder);
     const fs::path library = folder / "relocated.dll";
     fs::copy_file(HostPath(STANDIN_DAO_PATH), library, fs::copy_options::overwrite_existing);
@@ -162,8 +168,8 @@ TEST(ModulesSection, AModuleForcedOffItsPreferredBaseShowsThatBase) {
     ASSERT_TRUE(preferred);
     {
         // Holding the preferred range makes the loader put the library elsewhere.
-        void* const blocker = ::VirtualAlloc(reinterpret_cast<void*>(static_cast<uintptr_t>(*preferred)), 0x10000,
-                                             MEM_RESERVE, PAGE_NOACCESS);
+        void* const blocker = ::VirtualAlloc(reinterpret_cast<void*>(static_cast<uintptr_t>(*preferred)),
+                                             0x10000, MEM_RESERVE, PAGE_NOACCESS);
         ASSERT_NE(blocker, nullptr);
         const UniqueModule module(::LoadLibraryW(library.c_str()));
         ::VirtualFree(blocker, 0, MEM_RELEASE);

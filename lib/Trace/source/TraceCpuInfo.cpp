@@ -7,8 +7,8 @@
 #include <x86intrin.h>
 
 #include <cstdlib>
-#include <initializer_list>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <typeinfo>
 

@@ -30,7 +30,8 @@ VersionBlock ReadVersionBlock(const WideString& path) {
 std::optional<ByteReader> QueryValue(const VersionBlock& block, const WideString& subBlock, size_t unitSize) {
     void* value = nullptr;
     UINT length = 0;
-    if (block.empty() || !VynVerQueryValueW(block.data(), subBlock.c_str(), &value, &length) || value == nullptr)
+    if (block.empty() || !VynVerQueryValueW(block.data(), subBlock.c_str(), &value, &length) ||
+        value == nullptr)
         return std::nullopt;
     const uint64_t bytes = uint64_t{length} * unitSize;
     const auto address = reinterpret_cast<uintptr_t>(value);

@@ -1,7 +1,7 @@
 #include "TraceMemoryDiskLines.h"
 
-#include "TraceReportStrings.h"
 #include "Format.h"
+#include "TraceReportStrings.h"
 
 namespace {
 

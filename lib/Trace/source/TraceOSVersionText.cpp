@@ -30,7 +30,8 @@ AnsiString Trimmed(const AnsiString& text) {
 bool EqualIgnoringCase(const AnsiString& left, const char* right) {
     size_t i = 0;
     for (; i < left.size() && right[i] != '\0'; ++i) {
-        if (std::toupper(static_cast<unsigned char>(left[i])) != std::toupper(static_cast<unsigned char>(right[i])))
+        if (std::toupper(static_cast<unsigned char>(left[i])) !=
+            std::toupper(static_cast<unsigned char>(right[i])))
             return false;
     }
     return i == left.size() && right[i] == '\0';
@@ -102,9 +103,12 @@ AnsiString ProductTypeFromExtendedRecord(const TOSVersionData& version) {
 
 AnsiString OperatingSystemName(const TOSVersionData& version) {
     switch (version.Platform) {
-    case PlatformWindows9x: return Windows9xName(version);
-    case PlatformWindowsNT: return WindowsNTName(version);
-    default: return AnsiString();
+    case PlatformWindows9x:
+        return Windows9xName(version);
+    case PlatformWindowsNT:
+        return WindowsNTName(version);
+    default:
+        return AnsiString();
     }
 }
 

@@ -113,7 +113,8 @@ AnsiString CpuProcessorName(const TCpuIdData& cpu) {
 AnsiString ProcessorLine(const TCpuIdData& cpu, uint32_t clockMHz, bool divisionTestPassed) {
     const char* mmx = (cpu.Features & CpuFeatureMmx) != 0 ? "MMX" : "";
     const char* divisionFault = divisionTestPassed ? "" : " [FDIV Bug]";
-    return Format(RsProcessor, {CpuVendorName(cpu.VendorId), CpuProcessorName(cpu), clockMHz, mmx, divisionFault});
+    return Format(RsProcessor,
+                  {CpuVendorName(cpu.VendorId), CpuProcessorName(cpu), clockMHz, mmx, divisionFault});
 }
 
 std::vector<AnsiString> CpuInfoFailureLines(const AnsiString& className, const AnsiString& message) {

@@ -14,8 +14,7 @@ namespace {
 
 // Procedures that older systems' kernel32 lacks: importing them would keep the program from
 // loading there at all.
-template <typename Procedure>
-Procedure Kernel32Procedure(const char* name) {
+template <typename Procedure> Procedure Kernel32Procedure(const char* name) {
     const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
     if (kernel == nullptr)
         return nullptr;
@@ -124,7 +123,8 @@ std::optional<TDiskSpace> ReadDiskSpace(const WideString& root) {
             return TDiskSpace{total.QuadPart, free.QuadPart};
     }
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-    if (!VynGetDiskFreeSpaceW(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
+    if (!VynGetDiskFreeSpaceW(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                              &totalClusters))
         return std::nullopt;
     const uint64_t clusterBytes = uint64_t{sectorsPerCluster} * bytesPerSector;
     return TDiskSpace{totalClusters * clusterBytes, freeClusters * clusterBytes};
