@@ -1,4 +1,4 @@
-# Debug-data readers that include no Windows header: built for Windows and natively alike.
+# Debug-data readers and report texts that include no Windows header: built for Windows and natively alike.
 set(TRACE_PORTABLE_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(TRACE_PORTABLE_SOURCES
     ${TRACE_PORTABLE_DIR}/TraceDebugScanner.cpp)
@@ -7,3 +7,8 @@ list(APPEND TRACE_PORTABLE_SOURCES ${TRACE_PORTABLE_DIR}/TraceCallSite.cpp)
 list(APPEND TRACE_PORTABLE_SOURCES ${TRACE_PORTABLE_DIR}/TraceMapScanner.cpp)
 list(APPEND TRACE_PORTABLE_SOURCES ${TRACE_PORTABLE_DIR}/TracePeImage.cpp)
 list(APPEND TRACE_PORTABLE_SOURCES ${TRACE_PORTABLE_DIR}/TraceTD32.cpp)
+list(APPEND TRACE_PORTABLE_SOURCES ${TRACE_PORTABLE_DIR}/TraceOSVersionText.cpp)
+list(APPEND TRACE_PORTABLE_SOURCES ${TRACE_PORTABLE_DIR}/TraceCpuClock.cpp)
+list(APPEND TRACE_PORTABLE_SOURCES ${TRACE_PORTABLE_DIR}/TraceProcessorText.cpp)
+list(APPEND TRACE_PORTABLE_SOURCES ${TRACE_PORTABLE_DIR}/TraceModuleLines.cpp)
+list(APPEND TRACE_PORTABLE_SOURCES ${TRACE_PORTABLE_DIR}/TraceMemoryDiskLines.cpp)
