@@ -97,7 +97,8 @@ std::optional<WideString> SystemFolderPath(const WideString& name) {
     return ExcludeTrailingBackslashWide(WideString(folder, length)) + u"\\" + name;
 }
 
-[[noreturn]] void RaiseMapiError(const char16_t* message, std::string_view call, std::u16string_view subject) {
+[[noreturn]] void RaiseMapiError(const char16_t* message, std::string_view call,
+                                 std::u16string_view subject) {
     EVynGeneralError error(WideToAnsi(message));
     error.SetFailure(call, subject);
     throw error;
@@ -119,7 +120,9 @@ UniqueModule LoadMapiLibrary() {
     return library;
 }
 
-HWND ApplicationWindow() { return Application != nullptr ? Application->Handle() : nullptr; }
+HWND ApplicationWindow() {
+    return Application != nullptr ? Application->Handle() : nullptr;
+}
 
 } // namespace
 
@@ -131,8 +134,8 @@ WideString& MapiLibraryName() {
 void SendMapiMail(const AnsiString& subject, const AnsiString& body, const AnsiString& attachmentPath,
                   const AnsiString& originatorAddress, const AnsiString& originatorName,
                   const AnsiString& recipientAddress, const AnsiString& recipientName, bool noDialog) {
-    MapiMailMessage message(subject, body, attachmentPath, originatorAddress, originatorName, recipientAddress,
-                            recipientName);
+    MapiMailMessage message(subject, body, attachmentPath, originatorAddress, originatorName,
+                            recipientAddress, recipientName);
     const UniqueModule library = LoadMapiLibrary();
     auto sendMail = reinterpret_cast<LPMAPISENDMAIL>(
         reinterpret_cast<void*>(::GetProcAddress(library.get(), "MAPISendMail")));
@@ -158,8 +161,8 @@ WideString MapiErrorText(uint32_t code) {
     case 2:
         return u"One or more unspecified errors occurred. No message was sent.";
     case 3:
-        return u"There was no default logon, and the user failed to log on successfully when the logon dialog box "
-               u"was displayed. No message was sent.";
+        return u"There was no default logon, and the user failed to log on successfully when the logon "
+               u"dialog box was displayed. No message was sent.";
     case 5:
         return u"There was insufficient memory to proceed. No message was sent.";
     case 9:
@@ -177,8 +180,8 @@ WideString MapiErrorText(uint32_t code) {
     case 18:
         return u"The text in the message was too large. No message was sent.";
     case 21:
-        return u"A recipient matched more than one of the recipient descriptor structures and MAPI_DIALOG was not "
-               u"set. No message was sent.";
+        return u"A recipient matched more than one of the recipient descriptor structures and MAPI_DIALOG "
+               u"was not set. No message was sent.";
     case 25:
         return u"One or more recipients were invalid or did not resolve to any address.";
     default:

@@ -28,8 +28,7 @@ const std::wstring RecordKey = L"Software\\FerruleTests\\Mapi";
 constexpr char NotAvailable[] = "Mapi32.dll is not available at this time.";
 constexpr char NoSendMail[] = "MAPISendMail is not available at this time (in Mapi32.dll).";
 
-template <typename Error, typename Action>
-std::string MessageOf(Action action) {
+template <typename Error, typename Action> std::string MessageOf(Action action) {
     try {
         action();
     } catch (const Error& error) {
@@ -87,7 +86,9 @@ bool SamePath(const std::string& recorded, const std::wstring& expected) {
     return ::lstrcmpiA(recorded.c_str(), WideToAnsi(Wide(expected)).c_str()) == 0;
 }
 
-std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\') + 1); }
+std::wstring FolderOf(const std::wstring& path) {
+    return path.substr(0, path.find_last_of(L'\\') + 1);
+}
 
 std::wstring ProgramFolder() {
     wchar_t path[MAX_PATH] = {};
@@ -137,8 +138,8 @@ class SupportMail : public ::testing::Test {
 protected:
     void SetUp() override {
         DeleteRegistryTree(HKEY_CURRENT_USER, RecordKey);
-        units_ = std::make_unique<TUnitStartup>(
-            std::initializer_list<const TUnitInfo*>{&VynSystemUnit, &VynWindowsUnit, &VynSysUtilsUnit, &RtlFormsUnit});
+        units_ = std::make_unique<TUnitStartup>(std::initializer_list<const TUnitInfo*>{
+            &VynSystemUnit, &VynWindowsUnit, &VynSysUtilsUnit, &RtlFormsUnit});
         savedLibraryName_ = MapiLibraryName();
         MapiLibraryName() = Wide(StandIn());
     }
@@ -153,8 +154,8 @@ protected:
         WriteRegistryValue(HKEY_CURRENT_USER, RecordKey, L"Result", REG_DWORD, &result, sizeof result);
     }
     static void SendToSupport(const AnsiString& attachment = "", bool noDialog = false) {
-        SendMapiMail("Ferrule 3.6 Issue", "Error message:\r\n  100% wrong", attachment, "", "", "help@example.org",
-                     "Ferrule 3.6 Support", noDialog);
+        SendMapiMail("Ferrule 3.6 Issue", "Error message:\r\n  100% wrong", attachment, "", "",
+                     "help@example.org", "Ferrule 3.6 Support", noDialog);
     }
     static bool StandInLoaded() { return ::GetModuleHandleW(StandIn().c_str()) != nullptr; }
 
@@ -244,7 +245,8 @@ TEST_F(SupportMail, AFailingResultRaisesAGeneralErrorWithItsText) {
             << "result " << result;
     }
     SetResult(26);
-    EXPECT_EQ(MessageOf<EVynGeneralError>([] { SendToSupport(); }), "MAPISendMail resulted in an error (26).");
+    EXPECT_EQ(MessageOf<EVynGeneralError>([] { SendToSupport(); }),
+              "MAPISendMail resulted in an error (26).");
 }
 
 TEST_F(SupportMail, TheLibraryIsUnloadedAfterASendAndAfterAFailure) {
@@ -294,8 +296,8 @@ TEST_F(SupportMail, ABareNameIsLoadedFromTheSystemFolderOnly) {
 TEST(MapiErrorTexts, EveryCodeOfTheTableHasItsTextAndOthersTheirNumber) {
     EXPECT_EQ(MapiErrorText(1), u"The user canceled one of the dialog boxes. No message was sent.");
     EXPECT_EQ(MapiErrorText(2), u"One or more unspecified errors occurred. No message was sent.");
-    EXPECT_EQ(MapiErrorText(3), u"There was no default logon, and the user failed to log on successfully when the "
-                                u"logon dialog box was displayed. No message was sent.");
+    EXPECT_EQ(MapiErrorText(3), u"There was no default logon, and the user failed to log on successfully "
+                                u"when the logon dialog box was displayed. No message was sent.");
     EXPECT_EQ(MapiErrorText(5), u"There was insufficient memory to proceed. No message was sent.");
     EXPECT_EQ(MapiErrorText(9), u"There were too many file attachments. No message was sent.");
     EXPECT_EQ(MapiErrorText(10), u"There were too many recipients. No message was sent.");
@@ -305,11 +307,12 @@ TEST(MapiErrorTexts, EveryCodeOfTheTableHasItsTextAndOthersTheirNumber) {
     EXPECT_EQ(MapiErrorText(15),
               u"The type of a recipient was not MAPI_TO, MAPI_CC, or MAPI_BCC. No message was sent.");
     EXPECT_EQ(MapiErrorText(18), u"The text in the message was too large. No message was sent.");
-    EXPECT_EQ(MapiErrorText(21), u"A recipient matched more than one of the recipient descriptor structures and "
-                                 u"MAPI_DIALOG was not set. No message was sent.");
+    EXPECT_EQ(MapiErrorText(21), u"A recipient matched more than one of the recipient descriptor structures "
+                                 u"and MAPI_DIALOG was not set. No message was sent.");
     EXPECT_EQ(MapiErrorText(25), u"One or more recipients were invalid or did not resolve to any address.");
     for (const uint32_t code : {4u, 6u, 13u, 26u})
-        EXPECT_EQ(MapiErrorText(code), u"MAPISendMail resulted in an error (" + Wide(std::to_wstring(code)) + u").");
+        EXPECT_EQ(MapiErrorText(code),
+                  u"MAPISendMail resulted in an error (" + Wide(std::to_wstring(code)) + u").");
 }
 
 TEST(MapiErrorTexts, SuccessIsNoErrorAndFailsTheUnitsAssertion) {
@@ -317,6 +320,8 @@ TEST(MapiErrorTexts, SuccessIsNoErrorAndFailsTheUnitsAssertion) {
     EXPECT_EQ(message.rfind("Assertion failure (lib/VynLX/VynLXMapiUtils, line ", 0), 0u) << message;
 }
 
-TEST(MapiLibrary, IsTheSystemsMapi32ByDefault) { EXPECT_EQ(MapiLibraryName(), u"MAPI32.DLL"); }
+TEST(MapiLibrary, IsTheSystemsMapi32ByDefault) {
+    EXPECT_EQ(MapiLibraryName(), u"MAPI32.DLL");
+}
 
 } // namespace
