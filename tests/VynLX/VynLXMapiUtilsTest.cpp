@@ -273,7 +273,26 @@ TEST_F(SupportMail, AMissingLibraryOrExportGivesItsOwnMessage) {
     EXPECT_EQ(::GetModuleHandleW(withoutExport.c_str()), nullptr);
 }
 
-TEST_F(SupportMail, ABareNameIsLoadedFromTheSystemFolderOnly) {
+// Both the wide loader (NT family) and the ANSI one (Windows 9x) must keep to the system folder.
+class SupportMailOnEachPlatform : public SupportMail, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        SupportMail::SetUp();
+        savedPlatform_ = VynPlatformIsNT;
+        VynPlatformIsNT = GetParam();
+    }
+    void TearDown() override {
+        VynPlatformIsNT = savedPlatform_;
+        SupportMail::TearDown();
+    }
+
+private:
+    bool savedPlatform_ = true;
+};
+
+INSTANTIATE_TEST_SUITE_P(NTAnd9x, SupportMailOnEachPlatform, ::testing::Values(true, false));
+
+TEST_P(SupportMailOnEachPlatform, ABareNameIsLoadedFromTheSystemFolderOnly) {
     const std::wstring bareName = L"FerruleTestMapi" + std::to_wstring(::GetCurrentProcessId()) + L".dll";
     ScratchFolder current(L"FerruleMapiCurrent");
     const PlacedCopy besideProgram(ProgramFolder() + bareName);
