@@ -179,11 +179,12 @@ bool IsMappedFaultCode(DWORD code) {
 }
 
 bool IsReportedExceptionCode(DWORD code) {
-    // Microsoft C++ exceptions of foreign libraries are caught by those libraries as a rule.
-    constexpr DWORD MicrosoftCppExceptionCode = 0xE06D7363;
+    // C++ exceptions that libraries built with the system's own compiler raise are caught by
+    // those libraries as a rule.
+    constexpr DWORD SystemCompilerCppExceptionCode = 0xE06D7363;
     if (IsMappedFaultCode(code))
         return true;
-    if (code == LanguageExceptionCode || code == MicrosoftCppExceptionCode)
+    if (code == LanguageExceptionCode || code == SystemCompilerCppExceptionCode)
         return false;
     // Error severity: the two top bits set. Informational and warning codes (debug output, thread
     // names, breakpoints, the C++ runtime's unwinding on x86-64) are no failures.

@@ -14,7 +14,7 @@ namespace {
 
 constexpr size_t DebugEntrySize = 28;
 
-// The stand-in described as Borland's linker would: startup code up to DllRegisterServer, then
+// The stand-in described in TD32 data: startup code up to DllRegisterServer, then
 // the unit `unit` with the procedure and two lines.
 std::vector<uint8_t> Td32For(uint32_t entry, const std::string& unit, Td32Layout* layout = nullptr) {
     Td32Builder builder;
@@ -27,7 +27,7 @@ std::vector<uint8_t> Td32For(uint32_t entry, const std::string& unit, Td32Layout
     return builder.Build(layout);
 }
 
-// The library with a section holding one debug-directory entry of Borland's kind and, after it,
+// The library with a section holding one debug-directory entry of the TD32 type and, after it,
 // the TD32 data it describes; the image's debug directory points at the entry.
 std::vector<uint8_t> WithTd32InImage(const std::vector<uint8_t>& library, const std::vector<uint8_t>& td32) {
     std::vector<uint8_t> content(DebugEntrySize, 0);
@@ -37,7 +37,7 @@ std::vector<uint8_t> WithTd32InImage(const std::vector<uint8_t>& library, const 
     EXPECT_TRUE(read);
     const TPeSection section = read->Sections().back();
     const size_t entry = section.PointerToRawData;
-    PutU32(image, entry + 12, TD32Format::BorlandDebugType);
+    PutU32(image, entry + 12, TD32Format::TD32DebugType);
     PutU32(image, entry + 16, static_cast<uint32_t>(td32.size()));
     PutU32(image, entry + 20, section.VirtualAddress + static_cast<uint32_t>(DebugEntrySize));
     PutU32(image, entry + 24, section.PointerToRawData + static_cast<uint32_t>(DebugEntrySize));

@@ -189,14 +189,14 @@ TEST(TD32Scanner, ChainedDirectoriesAreAllRead) {
 
 // ---- Data inside an image
 
-TEST(TD32Data, IsTakenFromAnImageWithOneBorlandDebugEntry) {
+TEST(TD32Data, IsTakenFromAnImageWithOneTD32DebugEntry) {
     Td32Builder builder;
     builder.Modules = {{"U", {{0, 0x10}}, {}}};
     const std::vector<uint8_t> data = builder.Build();
     ASSERT_LE(data.size(), 0xD0u);
     for (const bool is64 : {false, true}) {
         ImageBuilder image(is64);
-        image.Put32(0x500 + 12, TD32Format::BorlandDebugType);
+        image.Put32(0x500 + 12, TD32Format::TD32DebugType);
         image.Put32(0x500 + 16, static_cast<uint32_t>(data.size()));
         const std::vector<uint8_t> file = [&] {
             std::vector<uint8_t> bytes = image.File();

@@ -75,7 +75,7 @@ private:
     std::unique_ptr<TTraceBinDebugScanner> scanner_;
 };
 
-// TD32 data (Borland's debug format): the module's own, when the linker stored it in the image as
+// TD32 data: the module's own, when the linker stored it in the image as
 // its one debug-directory entry, else a ".tds" file beside the module (its name with that
 // extension). Nothing that fails while reading it escapes: such data is simply not there.
 class TTraceDebugInfoTD32 : public TTraceDebugInfoSource {

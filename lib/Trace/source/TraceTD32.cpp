@@ -49,7 +49,7 @@ std::span<const uint8_t> FindTD32Data(std::span<const uint8_t> block) {
 
 std::span<const uint8_t> TD32DataOfImage(const TTracePeImage& image) {
     const std::vector<TPeDebugDirectory> entries = image.DebugDirectories();
-    if (entries.size() != 1 || entries[0].Type != BorlandDebugType || entries[0].AddressOfRawData == 0)
+    if (entries.size() != 1 || entries[0].Type != TD32DebugType || entries[0].AddressOfRawData == 0)
         return {};
     return FindTD32Data(image.BytesAt(entries[0].AddressOfRawData, entries[0].SizeOfData));
 }

@@ -1,4 +1,4 @@
-// TD32 debug data (what Borland's linkers write into an image or into a ".tds" file beside it) as
+// TD32 debug data (stored by a linker in an image or in a ".tds" file beside it) as
 // a debug-data source: the parser walks the chain of subsection directories and collects modules,
 // source modules with their line tables, procedure symbols and the name table; the scanner answers
 // unit, procedure, line and source file for an offset from the module's code start.
@@ -27,8 +27,8 @@ inline constexpr uint16_t SourceModuleSubsection = 0x127;
 inline constexpr uint16_t NamesSubsection = 0x130;
 inline constexpr uint16_t LocalProcedureSymbol = 0x204;
 inline constexpr uint16_t GlobalProcedureSymbol = 0x205;
-// The debug-directory type under which Borland's linkers describe their own data.
-inline constexpr uint32_t BorlandDebugType = 9;
+// The debug-directory type that marks an entry as TD32 data.
+inline constexpr uint32_t TD32DebugType = 9;
 } // namespace TD32Format
 
 // The TD32 data a block ends with: from (end - distance) to the end, when the trailer's signature
@@ -36,7 +36,7 @@ inline constexpr uint32_t BorlandDebugType = 9;
 std::span<const uint8_t> FindTD32Data(std::span<const uint8_t> block);
 
 // The TD32 data the linker stored in an image: the image must have exactly one debug-directory
-// entry, of the Borland type, whose data lies inside the image and is valid. Empty otherwise.
+// entry, of the TD32 type, whose data lies inside the image and is valid. Empty otherwise.
 std::span<const uint8_t> TD32DataOfImage(const TTracePeImage& image);
 
 // A procedure's stored name as people read it: "@Unit@Class@Method" becomes "Class.Method" (the
