@@ -15,8 +15,9 @@ std::vector<HMODULE>& Registered() {
     return modules;
 }
 
-// The image size from the loaded headers; 0 when they do not look like a PE image.
-uintptr_t ImageSize(HMODULE module) {
+} // namespace
+
+uintptr_t ModuleImageSize(HMODULE module) {
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
     if (dos->e_magic != IMAGE_DOS_SIGNATURE)
         return 0;
@@ -24,8 +25,6 @@ uintptr_t ImageSize(HMODULE module) {
                                                                dos->e_lfanew);
     return nt->Signature == IMAGE_NT_SIGNATURE ? nt->OptionalHeader.SizeOfImage : 0;
 }
-
-} // namespace
 
 HMODULE RuntimeModule() {
     static const HMODULE module = [] {
@@ -62,7 +61,7 @@ bool IsRegisteredModuleAddress(const void* address) {
     const auto value = reinterpret_cast<uintptr_t>(address);
     for (const HMODULE module : RegisteredModules()) {
         const auto start = reinterpret_cast<uintptr_t>(module);
-        if (value >= start && value - start < ImageSize(module))
+        if (value >= start && value - start < ModuleImageSize(module))
             return true;
     }
     return false;

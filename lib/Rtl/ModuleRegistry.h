@@ -14,5 +14,7 @@ void RegisterModule(HMODULE module);
 void UnregisterModule(HMODULE module);
 // The runtime's module first, then the registered ones in the order registered.
 std::vector<HMODULE> RegisteredModules();
+// The size of a loaded module's image from its headers; 0 when they do not look like a PE image.
+uintptr_t ModuleImageSize(HMODULE module);
 // Whether an address lies in the image of a registered module.
 bool IsRegisteredModuleAddress(const void* address);

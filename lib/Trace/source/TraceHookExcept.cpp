@@ -249,15 +249,6 @@ TTraceGlobalModulesList& GlobalModules() {
     return list;
 }
 
-uintptr_t ImageSizeOf(HMODULE module) {
-    const auto* base = reinterpret_cast<const uint8_t*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    if (dos->e_magic != IMAGE_DOS_SIGNATURE)
-        return 0;
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    return nt->Signature == IMAGE_NT_SIGNATURE ? nt->OptionalHeader.SizeOfImage : 0;
-}
-
 // The thread's stack base from its thread information block (the header's accessor reads it
 // through a zero-length array the compiler warns about).
 uintptr_t StackTop() {
@@ -419,7 +410,7 @@ TTraceModuleInfoList::TTraceModuleInfoList(bool dynamicBuild, bool systemModules
     : dynamicBuild_(dynamicBuild), systemModulesOnly_(systemModulesOnly) {}
 
 void TTraceModuleInfoList::AddModule(HMODULE module, bool systemModule) {
-    const uintptr_t size = ImageSizeOf(module);
+    const uintptr_t size = ModuleImageSize(module);
     if (size == 0)
         return;
     TTraceModuleInfo info;
