@@ -3,10 +3,14 @@
 
 #include "Application.h"
 #include "CheckWinInetAndAdo.h"
+#include "ExceptDlg.h"
+#include "ExtCtrls.h"
 #include "FerruleFrm.h"
+#include "StdCtrls.h"
 #include "SystemFaults.h"
 #include "TraceDebug.h"
 #include "TraceHookExcept.h"
+#include "VynTraceExceptDlg.h"
 #include "VynForms.h"
 #include "VynLXFlashMsg.h"
 #include "VynLXForms.h"
@@ -18,14 +22,13 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
-        TUnitStartup units{&RtlSystemFaultsUnit, &VynSystemUnit,     &VynWindowsUnit,   &VynSysUtilsUnit,
-                           &VynLXUtilsUnit,      &TraceDebugUnit,    &TraceHookExceptUnit, &RtlFormsUnit,
-                           &VynFormsUnit,        &VynStdCtrlsUnit,   &VynLXFormsUnit,   &VynLXFlashMsgUnit,
+        TUnitStartup units{&RtlSystemFaultsUnit,  &VynSystemUnit,     &VynWindowsUnit,         &VynSysUtilsUnit,
+                           &VynLXUtilsUnit,       &TraceDebugUnit,    &TraceHookExceptUnit,    &RtlFormsUnit,
+                           &RtlStdCtrlsUnit,      &RtlExtCtrlsUnit,   &VynFormsUnit,           &VynStdCtrlsUnit,
+                           &VynLXFormsUnit,       &VynLXFlashMsgUnit, &ExceptDlgUnit,          &VynTraceExceptDlgUnit,
                            &CheckWinInetAndAdoUnit, &FerruleFrmUnit};
-        // Every raise from here on has its stack captured; the exception dialog's start will
-        // take this over.
-        SetTraceOptions(TraceOptions() | TraceRaw | CacheModuleList);
-        StartStackCapture();
+        // Where the exception dialog's Send Email button writes to.
+        SupportEmailAddress = u"support@ferrule-setup.example";
         // The Unicode environment comes before any form is read; the translation start-up will
         // take this over.
         SetUpUnicodeEnvironment();

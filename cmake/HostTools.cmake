@@ -57,3 +57,17 @@ function(ferrule_compile_form dfm output)
         DEPENDS ${dfm} host_tools
         COMMENT "Compiling form ${dfm}")
 endfunction()
+
+# Links a library's form description into every program that links the library, as RCDATA
+# `resource_name`. A resource inside a static library is never linked (nothing refers to it), so
+# the compiled resource object goes onto the link line of the library's users.
+function(ferrule_link_form library dfm resource_name)
+    get_filename_component(stem ${dfm} NAME_WE)
+    set(binary ${CMAKE_CURRENT_BINARY_DIR}/${stem}.bin)
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${stem}.rc)
+    ferrule_compile_form(${dfm} ${binary})
+    file(WRITE ${rc} "${resource_name} RCDATA \"${binary}\"\n")
+    add_library(${stem}FormResource OBJECT ${rc})
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${binary})
+    target_link_libraries(${library} INTERFACE ${stem}FormResource $<TARGET_OBJECTS:${stem}FormResource>)
+endfunction()

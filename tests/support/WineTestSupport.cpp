@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -94,13 +95,56 @@ std::wstring ClassNameOf(HWND window) {
     return name;
 }
 
-RunningProgram::RunningProgram(const std::wstring& path) {
+namespace {
+
+// The test's environment block with the additions after it (a later entry wins).
+std::vector<wchar_t> EnvironmentBlockWith(const std::vector<std::wstring>& additions) {
+    std::vector<wchar_t> block;
+    const std::unique_ptr<wchar_t, decltype(&::FreeEnvironmentStringsW)> current(::GetEnvironmentStringsW(),
+                                                                                 &::FreeEnvironmentStringsW);
+    auto overridden = [&](const wchar_t* entry) {
+        for (const std::wstring& addition : additions) {
+            const size_t equals = addition.find(L'=');
+            if (::_wcsnicmp(entry, addition.c_str(), equals + 1) == 0)
+                return true;
+        }
+        return false;
+    };
+    for (const wchar_t* entry = current.get(); entry != nullptr && *entry != 0; entry += wcslen(entry) + 1)
+        if (!overridden(entry))
+            block.insert(block.end(), entry, entry + wcslen(entry) + 1);
+    for (const std::wstring& addition : additions)
+        block.insert(block.end(), addition.c_str(), addition.c_str() + addition.size() + 1);
+    block.push_back(0);
+    return block;
+}
+
+} // namespace
+
+RunningProgram::RunningProgram(const std::wstring& path, const TRunOptions& options) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     std::wstring commandLine = L"\"" + path + L"\"";
-    if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info))
+    UniqueFileHandle errorFile;
+    BOOL inherit = FALSE;
+    if (!options.StdErrorFile.empty()) {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        errorFile.reset(::CreateFileW(options.StdErrorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!errorFile.valid())
+            throw std::runtime_error("cannot create the standard error file of the program under test");
+        startup.dwFlags |= STARTF_USESTDHANDLES;
+        startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = errorFile.get();
+        inherit = TRUE;
+    }
+    std::vector<wchar_t> environment;
+    if (!options.Environment.empty())
+        environment = EnvironmentBlockWith(options.Environment);
+    if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, inherit, CREATE_UNICODE_ENVIRONMENT,
+                          environment.empty() ? nullptr : environment.data(), nullptr, &startup, &info))
         throw std::runtime_error("cannot start the program under test");
     ::CloseHandle(info.hThread);
     process_.reset(info.hProcess);

@@ -79,10 +79,18 @@ std::wstring ClipboardText();
 std::wstring WindowText(HWND window);
 std::wstring ClassNameOf(HWND window);
 
+// How a program under test is started: variables added to the test's environment ("NAME=value";
+// Wine reads WINEDEBUG from it) and a file that receives its standard error (under Wine also the
+// Unix side's, where debug channels print).
+struct TRunOptions {
+    std::vector<std::wstring> Environment;
+    std::wstring StdErrorFile;
+};
+
 // A program started for a test; it is killed if the test ends while it still runs.
 class RunningProgram {
 public:
-    explicit RunningProgram(const std::wstring& path);
+    explicit RunningProgram(const std::wstring& path, const TRunOptions& options = {});
     ~RunningProgram();
     DWORD ProcessId() const { return processId_; }
     // The exit code, or STILL_ACTIVE when it did not end in time.

@@ -202,7 +202,7 @@ void RemoveRaisePathItems(TTraceStackInfoList& list, size_t firstIndex) {
         list.Delete(firstIndex);
 }
 
-RTL_RAISE_PATH void DebugNotifier(const TRaisedObject&, const void* address, bool osException) {
+RTL_RAISE_PATH void DebugNotifier(const TRaisedObject& object, const void* address, bool osException) {
     if (!captureActive || (traceOptions & TraceStack) == 0)
         return;
     // A raw scan of a 64-bit stack meets the stale values of every frame's register-parameter
@@ -214,6 +214,7 @@ RTL_RAISE_PATH void DebugNotifier(const TRaisedObject&, const void* address, boo
     constexpr int KeepEveryLevel = -1;
     const auto list = CaptureStack(raw, KeepEveryLevel, osException ? address : nullptr, CurrentRaiseOrigin());
     RemoveRaisePathItems(*list, osException ? 1 : 0);
+    list->SetRaise(object.AsException(), address);
 }
 
 // ---- Global lists

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "Exceptions.h"
 #include "LanguageRaise.h"
 #include "StringLists.h"
 #include "SysTypes.h"
@@ -152,12 +153,23 @@ public:
     // The length of the call that returns to `value`, when it is one into program code.
     std::optional<unsigned> CallSiteLength(uintptr_t value);
 
+    // The raise this list was captured for: the exception object (null for an object of
+    // another class) and the raise address.
+    const Exception* RaisedException() const { return raisedException_; }
+    const void* RaiseAddress() const { return raiseAddress_; }
+    void SetRaise(const Exception* raised, const void* address) {
+        raisedException_ = raised;
+        raiseAddress_ = address;
+    }
+
 private:
     std::vector<TTraceStackInfo> items_;
     int ignoreLevels_;
     uintptr_t topOfStack_;
     uintptr_t bottom_ = 0;
     std::shared_ptr<TTraceModuleInfoList> modules_;
+    const Exception* raisedException_ = nullptr;
+    const void* raiseAddress_ = nullptr;
 };
 
 // Captures the calling thread's stack and keeps it as the thread's list, replacing its previous.
@@ -187,7 +199,7 @@ public:
     // `0000012C [name] "text"`; empty for a thread not registered.
     AnsiString ThreadText(DWORD threadId) const;
     // Run on the main thread for an exception of a registered thread.
-    std::function<void(DWORD threadId)> SyncException;
+    std::function<void(DWORD threadId, Exception& error)> SyncException;
 
 private:
     mutable std::mutex listLock_;
