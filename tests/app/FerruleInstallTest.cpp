@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "InstallerTest.h"
 #include "Screenshot.h"
 #include "WineTestSupport.h"
 
@@ -16,51 +17,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::wstring ClassIdKey = L"CLSID\\{00000103-0000-0010-8000-00AA006D2EA4}";
-const std::wstring JetClassId = L"{F0E1D2C3-0000-4000-8000-00000000004A}";
-
-class FerruleInstall : public ::testing::Test {
-protected:
-    void SetUp() override {
-        installFolder_ = CommonFilesFolder() + L"\\Microsoft Shared\\DAO";
-        installFile_ = installFolder_ + L"\\dao360.dll";
-        RemoveFile(installFile_);
-        DeleteRegistryTree(HKEY_CLASSES_ROOT, L"DAO.TableDef.36");
-        DeleteRegistryTree(HKEY_CLASSES_ROOT, L"DAO.TableDef");
-        DeleteRegistryTree(HKEY_CLASSES_ROOT, ClassIdKey);
-        DeleteRegistryTree(HKEY_CURRENT_USER, L"Software\\FerruleTests");
-        // The installer requires Jet 4.0, which Wine does not have.
-        jet_ = std::make_unique<TRegisteredServer>(L"Microsoft.Jet.OLEDB.4.0", JetClassId, HostPath(STANDIN_JET_PATH));
-    }
-    void TearDown() override {
-        jet_.reset();
-        RemoveFile(installFile_);
-        for (const std::wstring& name : FilesIn(installFolder_))
-            RemoveFile(installFolder_ + L"\\" + name);
-    }
-
-    std::wstring UnloadTrace() const {
-        return ReadRegistryString(HKEY_CURRENT_USER, L"Software\\FerruleTests", L"Unloaded");
-    }
-
-    // Waits for the error message of a failed installation and returns its window.
-    static HWND WaitForMessageBox(const RunningProgram& program) {
-        HWND box = program.WaitForWindow(L"#32770", 60s);
-        EXPECT_NE(box, nullptr) << "no message box appeared";
-        return box;
-    }
-
-    static void CloseMessageBox(HWND box) {
-        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-        for (int i = 0; i < 500 && ::IsWindow(box); ++i)
-            std::this_thread::sleep_for(10ms);
-        EXPECT_FALSE(::IsWindow(box));
-    }
-
-    std::wstring installFolder_;
-    std::wstring installFile_;
-    std::unique_ptr<TRegisteredServer> jet_;
-};
+using FerruleInstall = InstallerTest;
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
     return ::lstrcmpiW(a.c_str(), b.c_str()) == 0;
@@ -85,32 +42,32 @@ TEST_F(FerruleInstall, FreshPrefixGetsTheFileAndTheRegistration) {
 
 TEST_F(FerruleInstall, FailingRegistrationNamesTheFileAndKeepsTheWindowOpen) {
     RunningProgram installer(HostPath(FERRULE_FAILING_PATH));
-    HWND box = WaitForMessageBox(installer);
-    ASSERT_NE(box, nullptr);
+    HWND dialog = WaitForErrorDialog(installer);
+    ASSERT_NE(dialog, nullptr);
 
     const std::wstring expected = L"Error occurred while registering " + installFile_ + L".\r\n\r\n" +
                                   SystemMessage(static_cast<DWORD>(0x80004005L)) + L".";
-    EXPECT_EQ(MessageBoxText(box), expected);
-    EXPECT_EQ(WindowText(box), L"Ferrule 3.6");
+    EXPECT_EQ(ErrorMessage(dialog), expected);
+    EXPECT_EQ(WindowText(dialog), L"Ferrule 3.6  (Application Error)");
     EXPECT_TRUE(SamePath(UnloadTrace(), installFile_)) << "the library was not unloaded after the failure";
 
     HWND form = installer.WaitForWindow(L"TFerruleForm.UnicodeClass", 5s);
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(WindowText(form), L"DAO 3.60 setup - registering...");
 
-    CloseMessageBox(box);
+    CloseErrorDialog(dialog);
     EXPECT_EQ(installer.WaitForExit(1s), static_cast<DWORD>(STILL_ACTIVE)) << "no retry, no exit after an error";
     EXPECT_EQ(WindowText(form), L"DAO 3.60 setup - registering...");
 
-    // The window has no close box; Alt+F4 still closes it and ends the program.
+    // The window has no close dialog; Alt+F4 still closes it and ends the program.
     ::PostMessageW(form, WM_SYSKEYDOWN, VK_F4, 0);
     EXPECT_EQ(installer.WaitForExit(30s), 0u);
 }
 
 TEST_F(FerruleInstall, TheWindowIsACentredOneLineToolWindow) {
     RunningProgram installer(HostPath(FERRULE_FAILING_PATH));
-    HWND box = WaitForMessageBox(installer);
-    ASSERT_NE(box, nullptr);
+    HWND dialog = WaitForErrorDialog(installer);
+    ASSERT_NE(dialog, nullptr);
     HWND form = installer.WaitForWindow(L"TFerruleForm.UnicodeClass", 5s);
     ASSERT_NE(form, nullptr);
 
@@ -139,7 +96,7 @@ TEST_F(FerruleInstall, TheWindowIsACentredOneLineToolWindow) {
     const int screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
     EXPECT_NEAR(outer.left, (screenWidth - (outer.right - outer.left)) / 2, 1);
     EXPECT_NEAR(outer.top, (screenHeight - (outer.bottom - outer.top)) / 2, 1);
-    CloseMessageBox(box);
+    CloseErrorDialog(dialog);
     EXPECT_TRUE(SaveWindowScreenshot(form, HostPath(FERRULE_ARTEFACT_DIR) + L"\\installer-window.png"));
 }
 
@@ -152,23 +109,23 @@ TEST_F(FerruleInstall, SFalseCountsAsSuccess) {
 
 TEST_F(FerruleInstall, ANonLibraryGivesThePlainSystemError) {
     RunningProgram installer(HostPath(FERRULE_NOT_A_LIBRARY_PATH));
-    HWND box = WaitForMessageBox(installer);
-    ASSERT_NE(box, nullptr);
-    const std::wstring text = MessageBoxText(box);
+    HWND dialog = WaitForErrorDialog(installer);
+    ASSERT_NE(dialog, nullptr);
+    const std::wstring text = ErrorMessage(dialog);
     EXPECT_EQ(text.rfind(L"System Error.  Code: ", 0), 0u) << std::string(text.begin(), text.end());
     EXPECT_EQ(text.find(L"registering"), std::wstring::npos);
     EXPECT_EQ(WindowText(installer.WaitForWindow(L"TFerruleForm.UnicodeClass", 5s)), L"DAO 3.60 setup - registering...");
-    CloseMessageBox(box);
+    CloseErrorDialog(dialog);
 }
 
 TEST_F(FerruleInstall, AMissingExportGivesThePlainSystemErrorAndUnloads) {
     RunningProgram installer(HostPath(FERRULE_WITHOUT_REGISTRATION_PATH));
-    HWND box = WaitForMessageBox(installer);
-    ASSERT_NE(box, nullptr);
+    HWND dialog = WaitForErrorDialog(installer);
+    ASSERT_NE(dialog, nullptr);
     const std::wstring expected = L"System Error.  Code: 127.\r\n" + SystemMessage(ERROR_PROC_NOT_FOUND) + L".";
-    EXPECT_EQ(MessageBoxText(box), expected);
+    EXPECT_EQ(ErrorMessage(dialog), expected);
     EXPECT_TRUE(SamePath(UnloadTrace(), installFile_));
-    CloseMessageBox(box);
+    CloseErrorDialog(dialog);
 }
 
 FILETIME LastWriteTime(const std::wstring& path) {
@@ -250,11 +207,11 @@ protected:
     }
     void ExpectRefusedAndUnchanged() {
         RunningProgram installer(HostPath(FERRULE_PATH));
-        HWND box = WaitForMessageBox(installer);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(MessageBoxText(box), L"Cannot create file " + installFile_ + L".");
+        HWND dialog = WaitForErrorDialog(installer);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(ErrorMessage(dialog), L"Cannot create file " + installFile_ + L".");
         EXPECT_EQ(WindowText(installer.WaitForWindow(L"TFerruleForm.UnicodeClass", 5s)), L"DAO 3.60 setup - installing...");
-        CloseMessageBox(box);
+        CloseErrorDialog(dialog);
         EXPECT_EQ(ReadFileBytes(installFile_), oldContent_);
         EXPECT_EQ(FilesIn(installFolder_), std::vector<std::wstring>{L"dao360.dll"}) << "a temporary file was left";
         EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, L"DAO.TableDef.36\\CLSID"), L"");

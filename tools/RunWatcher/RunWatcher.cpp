@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "ExceptionDialogView.h"
 #include "WineTestSupport.h"
 
 using namespace std::chrono_literals;
@@ -47,6 +48,24 @@ int wmain(int argc, wchar_t** argv) {
                 PressKeys(window, {VK_CONTROL, 'C'});
                 Print(L"message:    ", ClipboardText());
                 PressKeys(window, {VK_RETURN});
+            } else if (className == ExceptionDialogClass) {
+                const ExceptionDialogView dialog = ExceptionDialogView::Of(window);
+                Print(L"error:      ", WindowText(window) + L": " + dialog.MessageText());
+                // The report's header and stack: what a user would read first under Details.
+                if (dialog.WaitForDetails(60s)) {
+                    int separators = 0;
+                    for (const std::wstring& line : dialog.DetailLines()) {
+                        if (line.size() == 100 && line.find_first_not_of(L'-') == std::wstring::npos) {
+                            if (++separators == 2)
+                                break;
+                            continue;
+                        }
+                        Print(L"  ", line);
+                    }
+                }
+                dialog.Close(5s);
+                if (HWND form = installer.WaitForWindow(L"TFerruleForm.UnicodeClass", 1s))
+                    ::PostMessageW(form, WM_SYSKEYDOWN, VK_F4, 0);
             } else if (className == L"#32770") {
                 Print(L"message:    ", WindowText(window) + L": " + MessageBoxText(window));
                 // Nobody is there to answer it: acknowledge it and close the window, as a user would.
