@@ -248,11 +248,15 @@ std::vector<WideString> SecondaryTraceLines(const Exception& error, const TTrace
     return lines;
 }
 
-void HandleVynApplicationException(TObject* sender, Exception& error) {
+void LogSecondaryException(Exception& error) noexcept {
     if (ActiveVynDialog != nullptr) {
         // The secondary exception's own stack, before building the report raises and handles
         // exceptions of its own.
-        const std::shared_ptr<TTraceStackInfoList> stack = ThreadStackList();
+        std::shared_ptr<TTraceStackInfoList> stack;
+        try {
+            stack = ThreadStackList();
+        } catch (...) {
+        }
         TVynTraceExceptionDialog& dialog = *ActiveVynDialog;
         try {
             if (!dialog.SecondaryLogged) {
@@ -271,6 +275,10 @@ void HandleVynApplicationException(TObject* sender, Exception& error) {
         } catch (...) {
         }
     }
+}
+
+void HandleVynApplicationException(TObject* sender, Exception& error) {
+    LogSecondaryException(error);
     HandleApplicationException(sender, error);
 }
 

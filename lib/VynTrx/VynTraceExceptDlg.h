@@ -69,8 +69,11 @@ TExceptionDialog* MakeVynTraceExceptionDialog(TComponent* owner);
 bool IsDevelopmentEnvironment(const WideString& programPath);
 
 // The application's exception event while the unit runs: an exception raised while a report is
-// open is logged (the report once, then a trace each time) before the standard message box.
+// open is logged (LogSecondaryException) before the standard message box.
 void HandleVynApplicationException(TObject* sender, Exception& error);
+// With a report open: its full text logged once (built first when it is not yet), then a trace of
+// this exception each time. Nothing raised here leaves; nothing happens without an open report.
+void LogSecondaryException(Exception& error) noexcept;
 
 // The lines of a secondary trace: header, class, message, an empty line, the stack's locations
 // without module names or offsets.
