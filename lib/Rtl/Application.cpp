@@ -296,7 +296,11 @@ void TApplication::ShowException(const Exception& error) {
     // A message gets a closing period unless it already ends in punctuation.
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
         message += '.';
-    HWND owner = (mainForm_ != nullptr && mainForm_->HandleAllocated()) ? mainForm_->Handle() : nullptr;
+    // Over the window the user works in: a modal form disables the main form, and a box owned by
+    // a disabled window would enable it again when it closes.
+    HWND owner = ::GetActiveWindow();
+    if (owner == nullptr || !::IsWindowEnabled(owner))
+        owner = (mainForm_ != nullptr && mainForm_->HandleAllocated()) ? mainForm_->Handle() : nullptr;
     ::MessageBoxW(owner, WinText(AnsiToWide(message)), WinText(AnsiToWide(Title())), MB_OK | MB_ICONSTOP);
 }
 
