@@ -733,8 +733,11 @@ void TWinControl::RemoveControl(TControl* control) {
 }
 
 void TWinControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
-    const bool changed = left != Left() || top != Top() || width != Width() || height != Height();
+    // Compared after the constraints had their say: re-applying them changes the size.
+    const RECT before = BoundsRect();
     TControl::SetBounds(left, top, width, height);
+    const RECT after = BoundsRect();
+    const bool changed = !::EqualRect(&before, &after);
     if (changed)
         UpdateWindowBounds();
     // With a window, WM_SIZE brings the children along.

@@ -690,9 +690,11 @@ void TCustomForm::WndProc(TMessage& message) {
         const TSizeConstraints& constraints = Constraints();
         limits->ptMinTrackSize = POINT{constraints.MinWidth(), constraints.MinHeight()};
         if (constraints.MaxWidth() > 0)
-            limits->ptMaxTrackSize.x = limits->ptMaxSize.x = constraints.MaxWidth();
+            limits->ptMaxTrackSize.x = limits->ptMaxSize.x =
+                std::max(constraints.MaxWidth(), constraints.MinWidth());
         if (constraints.MaxHeight() > 0)
-            limits->ptMaxTrackSize.y = limits->ptMaxSize.y = constraints.MaxHeight();
+            limits->ptMaxTrackSize.y = limits->ptMaxSize.y =
+                std::max(constraints.MaxHeight(), constraints.MinHeight());
         return;
     }
     case WM_PAINT:

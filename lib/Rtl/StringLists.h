@@ -15,6 +15,7 @@ public:
     virtual int32_t Count() const = 0;
     // Index errors raise EStringListError "List index out of bounds (%d)".
     virtual AnsiString Strings(int32_t index) const = 0;
+    AnsiString operator[](int32_t index) const { return Strings(index); }
     // Keeps the entry's object.
     virtual void SetStrings(int32_t index, const AnsiString& text);
     virtual TObject* Objects(int32_t index) const;
