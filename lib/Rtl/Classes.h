@@ -17,6 +17,7 @@ class TPersistent;
 class TComponent;
 class TReader;
 class TWriter;
+struct TMethodEntry;
 
 using TNotifyEvent = std::function<void(TObject* sender)>;
 
@@ -52,19 +53,29 @@ struct TPropInfo {
     std::function<TPersistent*(TPersistent&)> GetObject;
     std::function<void(TPersistent&, TNotifyEvent, const AnsiString& methodName)> SetMethod;
     std::function<AnsiString(const TPersistent&)> GetMethodName;
+    // Events of other shapes than TNotifyEvent bind the owner's method themselves (null = nil);
+    // they raise EConvertError for a method of another shape.
+    std::function<void(TPersistent&, TComponent* root, const TMethodEntry* method)> BindMethod;
+    // A tkClass property that refers to a component rather than holding a sub-object: stored by
+    // the component's name, resolved once the whole description is read.
+    std::function<TComponent*(const TPersistent&)> GetReference;
+    std::function<void(TPersistent&, TComponent*)> SetReference;
     // False for a property the writer leaves out of stored descriptions; none means stored.
     std::function<bool(const TPersistent&)> Stored;
     // The value the writer leaves out; none for most properties.
     int64_t Default = std::numeric_limits<int64_t>::min();
 
     bool HasDefault() const { return Default != std::numeric_limits<int64_t>::min(); }
+    bool IsReference() const { return Kind == TTypeKind::tkClass && static_cast<bool>(SetReference); }
     bool IsStored(const TPersistent& instance) const { return !Stored || Stored(instance); }
 };
 
-// A published method, callable by name (event handlers bound from stored descriptions).
+// A published method, callable by name (event handlers bound from stored descriptions). Key
+// handlers (sender, key, shift state) have InvokeKey instead of Invoke.
 struct TMethodEntry {
     AnsiString Name;
     std::function<void(TObject& self, TObject* sender)> Invoke;
+    std::function<void(TObject& self, TObject* sender, uint16_t& key, uint32_t shift)> InvokeKey = {};
 };
 
 // A published component field, filled with the component of the same name when a form is read.
@@ -94,7 +105,9 @@ bool SameIdentifier(const AnsiString& a, const AnsiString& b);
 #define RTL_DECLARE_CLASS_INFO()                                                                             \
 public:                                                                                                      \
     static const TClassInfo& StaticClassInfo();                                                              \
-    const TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
+    const TClassInfo& ClassInfo() const override {                                                           \
+        return StaticClassInfo();                                                                            \
+    }
 
 class TObject {
 public:
@@ -211,28 +224,36 @@ TPropInfo IntegerProperty(const char* name, int32_t (C::*get)() const, void (C::
     info.Name = name;
     info.Kind = TTypeKind::tkInteger;
     info.IdentMap = idents;
-    info.GetOrdinal = [get](const TPersistent& o) { return static_cast<int64_t>((static_cast<const C&>(o).*get)()); };
-    info.SetOrdinal = [set](TPersistent& o, int64_t v) { (static_cast<C&>(o).*set)(static_cast<int32_t>(v)); };
+    info.GetOrdinal = [get](const TPersistent& o) {
+        return static_cast<int64_t>((static_cast<const C&>(o).*get)());
+    };
+    info.SetOrdinal = [set](TPersistent& o, int64_t v) {
+        (static_cast<C&>(o).*set)(static_cast<int32_t>(v));
+    };
     return info;
 }
 
-template <class C>
-TPropInfo BooleanProperty(const char* name, bool (C::*get)() const, void (C::*set)(bool)) {
+template <class C> TPropInfo BooleanProperty(const char* name, bool (C::*get)() const, void (C::*set)(bool)) {
     TPropInfo info;
     info.Name = name;
     info.Kind = TTypeKind::tkBoolean;
-    info.GetOrdinal = [get](const TPersistent& o) { return static_cast<int64_t>((static_cast<const C&>(o).*get)()); };
+    info.GetOrdinal = [get](const TPersistent& o) {
+        return static_cast<int64_t>((static_cast<const C&>(o).*get)());
+    };
     info.SetOrdinal = [set](TPersistent& o, int64_t v) { (static_cast<C&>(o).*set)(v != 0); };
     return info;
 }
 
 template <class C, class E>
-TPropInfo EnumProperty(const char* name, E (C::*get)() const, void (C::*set)(E), std::vector<AnsiString> names) {
+TPropInfo EnumProperty(const char* name, E (C::*get)() const, void (C::*set)(E),
+                       std::vector<AnsiString> names) {
     TPropInfo info;
     info.Name = name;
     info.Kind = TTypeKind::tkEnumeration;
     info.EnumNames = std::move(names);
-    info.GetOrdinal = [get](const TPersistent& o) { return static_cast<int64_t>((static_cast<const C&>(o).*get)()); };
+    info.GetOrdinal = [get](const TPersistent& o) {
+        return static_cast<int64_t>((static_cast<const C&>(o).*get)());
+    };
     info.SetOrdinal = [set](TPersistent& o, int64_t v) { (static_cast<C&>(o).*set)(static_cast<E>(v)); };
     return info;
 }
@@ -244,8 +265,12 @@ TPropInfo SetProperty(const char* name, uint32_t (C::*get)() const, void (C::*se
     info.Name = name;
     info.Kind = TTypeKind::tkSet;
     info.EnumNames = std::move(names);
-    info.GetOrdinal = [get](const TPersistent& o) { return static_cast<int64_t>((static_cast<const C&>(o).*get)()); };
-    info.SetOrdinal = [set](TPersistent& o, int64_t v) { (static_cast<C&>(o).*set)(static_cast<uint32_t>(v)); };
+    info.GetOrdinal = [get](const TPersistent& o) {
+        return static_cast<int64_t>((static_cast<const C&>(o).*get)());
+    };
+    info.SetOrdinal = [set](TPersistent& o, int64_t v) {
+        (static_cast<C&>(o).*set)(static_cast<uint32_t>(v));
+    };
     return info;
 }
 
@@ -254,7 +279,8 @@ TPropInfo MakeAnsiStringProperty(const char* name, std::function<AnsiString(cons
                                  std::function<void(TPersistent&, const AnsiString&)> set);
 
 template <class C>
-TPropInfo AnsiStringProperty(const char* name, AnsiString (C::*get)() const, void (C::*set)(const AnsiString&)) {
+TPropInfo AnsiStringProperty(const char* name, AnsiString (C::*get)() const,
+                             void (C::*set)(const AnsiString&)) {
     return MakeAnsiStringProperty(
         name, [get](const TPersistent& o) { return (static_cast<const C&>(o).*get)(); },
         [set](TPersistent& o, const AnsiString& v) { (static_cast<C&>(o).*set)(v); });
@@ -285,8 +311,7 @@ TPropInfo WideCharProperty(const char* name, char16_t (C::*get)() const, void (C
     return info;
 }
 
-template <class C>
-TPropInfo ObjectProperty(const char* name, TPersistent* (C::*get)()) {
+template <class C> TPropInfo ObjectProperty(const char* name, TPersistent* (C::*get)()) {
     TPropInfo info;
     info.Name = name;
     info.Kind = TTypeKind::tkClass;
@@ -304,17 +329,43 @@ TPropInfo EventProperty(const char* name, TNotifyEvent C::*handler, AnsiString C
         static_cast<C&>(o).*handler = std::move(event);
         static_cast<C&>(o).*handlerName = method;
     };
-    info.GetMethodName = [handlerName](const TPersistent& o) { return static_cast<const C&>(o).*handlerName; };
+    info.GetMethodName = [handlerName](const TPersistent& o) {
+        return static_cast<const C&>(o).*handlerName;
+    };
     return info;
 }
 
-template <class C>
-TMethodEntry PublishedMethod(const char* name, void (C::*method)(TObject*)) {
+template <class C> TMethodEntry PublishedMethod(const char* name, void (C::*method)(TObject*)) {
     return {name, [method](TObject& self, TObject* sender) { (static_cast<C&>(self).*method)(sender); }};
 }
 
-template <class C, class F>
-TFieldEntry PublishedField(const char* name, F* C::*field) {
+template <class C>
+TMethodEntry PublishedKeyMethod(const char* name, void (C::*method)(TObject*, uint16_t&, uint32_t)) {
+    return {name, nullptr, [method](TObject& self, TObject* sender, uint16_t& key, uint32_t shift) {
+                (static_cast<C&>(self).*method)(sender, key, shift);
+            }};
+}
+
+// A reference to a component of class T, stored by name; a component of another class is
+// refused with EConvertError.
+template <class C, class T>
+TPropInfo ReferenceProperty(const char* name, T* (C::*get)() const, void (C::*set)(T*)) {
+    TPropInfo info;
+    info.Name = name;
+    info.Kind = TTypeKind::tkClass;
+    info.GetReference = [get](const TPersistent& o) -> TComponent* {
+        return (static_cast<const C&>(o).*get)();
+    };
+    info.SetReference = [set](TPersistent& o, TComponent* component) {
+        T* typed = dynamic_cast<T*>(component);
+        if (component != nullptr && typed == nullptr)
+            throw EConvertError("Invalid property value");
+        (static_cast<C&>(o).*set)(typed);
+    };
+    return info;
+}
+
+template <class C, class F> TFieldEntry PublishedField(const char* name, F* C::*field) {
     return {name, [field](TObject& self, TComponent* component) {
                 F* typed = dynamic_cast<F*>(component);
                 if (component != nullptr && typed == nullptr)

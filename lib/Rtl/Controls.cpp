@@ -6,6 +6,7 @@
 #include "ActnList.h"
 #include "Application.h"
 #include "DeviceContexts.h"
+#include "FreeNotification.h"
 #include "OSError.h"
 #include "ResourceModule.h"
 #include "TextConversion.h"
@@ -76,6 +77,42 @@ TShiftState KeyboardShiftState() {
     return shift;
 }
 
+namespace {
+
+TPropInfo DefaultZero(TPropInfo info) {
+    info.Default = 0;
+    return info;
+}
+
+TPropInfo ColorProperty() {
+    TPropInfo info =
+        IntegerProperty<TControl>("Color", &TControl::Color, &TControl::SetColor, &ColorIdents());
+    // The parent's colour is not the control's to store.
+    info.Stored = [](const TPersistent& o) { return !static_cast<const TControl&>(o).ParentColor(); };
+    return info;
+}
+
+TPropInfo AnchorsProperty() {
+    TPropInfo info = SetProperty<TControl>("Anchors", &TControl::Anchors, &TControl::SetAnchors,
+                                           {"akLeft", "akTop", "akRight", "akBottom"});
+    info.Default = DefaultAnchors;
+    return info;
+}
+
+// Sets a flag for the life of a scope, also when the scope is left by an exception.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+} // namespace
+
 // ---- TControl
 
 const TClassInfo& TControl::StaticClassInfo() {
@@ -92,9 +129,12 @@ const TClassInfo& TControl::StaticClassInfo() {
             BooleanProperty<C>("Enabled", &C::Enabled, &C::SetEnabled),
             AnsiStringProperty<C>("Hint", &C::Hint, &C::SetHint),
             BooleanProperty<C>("ShowHint", &C::ShowHint, &C::SetShowHint),
-            IntegerProperty<C>("Color", &C::Color, &C::SetColor, &ColorIdents()),
+            ColorProperty(),
             ObjectProperty<C>("Font", &C::FontObject),
             BooleanProperty<C>("ParentFont", &C::ParentFont, &C::SetParentFont),
+            BooleanProperty<C>("ParentColor", &C::ParentColor, &C::SetParentColor),
+            AnchorsProperty(),
+            ObjectProperty<C>("Constraints", &C::ConstraintsObject),
             EnumProperty<C, TAlign>("Align", &C::Align, &C::SetAlign,
                                     {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}),
             IntegerProperty<C>("HelpContext", &C::HelpContext, &C::SetHelpContext),
@@ -103,12 +143,56 @@ const TClassInfo& TControl::StaticClassInfo() {
                 {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign", "bdRightToLeftReadingOnly"}),
             BooleanProperty<C>("ParentBiDiMode", &C::ParentBiDiMode, &C::SetParentBiDiMode),
             EventProperty<C>("OnClick", &C::OnClick, &C::OnClickName),
+            EventProperty<C>("OnDblClick", &C::OnDblClick, &C::OnDblClickName),
         },
     };
     return info;
 }
 
-TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_unique<TFont>()) {
+// ---- TSizeConstraints
+
+const TClassInfo& TSizeConstraints::StaticClassInfo() {
+    using C = TSizeConstraints;
+    static const TClassInfo info{
+        "TSizeConstraints",
+        &TPersistent::StaticClassInfo(),
+        {
+            DefaultZero(IntegerProperty<C>("MaxHeight", &C::MaxHeight, &C::SetMaxHeight)),
+            DefaultZero(IntegerProperty<C>("MaxWidth", &C::MaxWidth, &C::SetMaxWidth)),
+            DefaultZero(IntegerProperty<C>("MinHeight", &C::MinHeight, &C::SetMinHeight)),
+            DefaultZero(IntegerProperty<C>("MinWidth", &C::MinWidth, &C::SetMinWidth)),
+        },
+    };
+    return info;
+}
+
+void TSizeConstraints::Change(int32_t& field, int32_t value) {
+    value = std::max(value, 0);
+    if (value == field)
+        return;
+    field = value;
+    if (OnChange)
+        OnChange();
+}
+
+int32_t TSizeConstraints::ConstrainWidth(int32_t width) const {
+    if (maxWidth_ > 0)
+        width = std::min(width, maxWidth_);
+    return std::max(width, minWidth_);
+}
+
+int32_t TSizeConstraints::ConstrainHeight(int32_t height) const {
+    if (maxHeight_ > 0)
+        height = std::min(height, maxHeight_);
+    return std::max(height, minHeight_);
+}
+
+// ---- TControl
+
+TControl::TControl(TComponent* owner)
+    : TComponent(owner), font_(std::make_unique<TFont>()),
+      constraints_(std::make_unique<TSizeConstraints>()) {
+    constraints_->OnChange = [this] { ApplyConstraints(); };
     WindowProc = [this](TMessage& message) { WndProc(message); };
     font_->OnChange = [this] {
         if (!takingParentFont_)
@@ -119,6 +203,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_uniqu
 
 TControl::~TControl() {
     font_->OnChange = nullptr;
+    constraints_->OnChange = nullptr;
     if (parent_ != nullptr)
         parent_->RemoveControl(this);
 }
@@ -142,15 +227,74 @@ TComponent* TControl::GetParentComponent() const {
 }
 
 void TControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
-    if (left == left_ && top == top_ && width == width_ && height == height_)
+    width = constraints_->ConstrainWidth(width);
+    height = constraints_->ConstrainHeight(height);
+    if (left == left_ && top == top_ && width == width_ && height == height_) {
+        if (!followingAnchors_)
+            UpdateAnchorRules();
         return;
+    }
     if (!IsWindowed() && parent_ != nullptr)
         Invalidate();
     left_ = left, top_ = top, width_ = width, height_ = height;
     if (!IsWindowed() && parent_ != nullptr)
         Invalidate();
+    if (!followingAnchors_)
+        UpdateAnchorRules();
     if (parent_ != nullptr && align_ != alNone)
         parent_->Realign();
+}
+
+void TControl::ApplyConstraints() {
+    SetBounds(left_, top_, width_, height_);
+}
+
+void TControl::Loaded() {
+    TComponent::Loaded();
+    UpdateAnchorRules();
+}
+
+void TControl::UpdateAnchorRules() {
+    // While a description is read the parent's size is not settled; Loaded measures again.
+    if (parent_ == nullptr || (ComponentState() & csLoading) != 0) {
+        anchorRules_.Valid = false;
+        return;
+    }
+    anchorRules_ =
+        TAnchorRules{true, left_, top_, width_, height_, parent_->ClientWidth(), parent_->ClientHeight()};
+}
+
+void TControl::SetAnchors(TAnchors anchors) {
+    anchors_ = anchors & (AnchorBit(akLeft) | AnchorBit(akTop) | AnchorBit(akRight) | AnchorBit(akBottom));
+    UpdateAnchorRules();
+}
+
+void TControl::FollowAnchors(int32_t parentWidth, int32_t parentHeight) {
+    if (!anchorRules_.Valid || align_ != alNone)
+        return;
+    const TAnchorRules& rules = anchorRules_;
+    int32_t left = rules.Left, top = rules.Top, width = rules.Width, height = rules.Height;
+    const int32_t grownWidth = parentWidth - rules.ParentWidth;
+    const int32_t grownHeight = parentHeight - rules.ParentHeight;
+    if (anchors_ & AnchorBit(akRight)) {
+        if (anchors_ & AnchorBit(akLeft))
+            width += grownWidth;
+        else
+            left += grownWidth;
+    } else if ((anchors_ & AnchorBit(akLeft)) == 0) {
+        // Anchored to neither side, the control keeps its centre's place in proportion.
+        left += grownWidth / 2;
+    }
+    if (anchors_ & AnchorBit(akBottom)) {
+        if (anchors_ & AnchorBit(akTop))
+            height += grownHeight;
+        else
+            top += grownHeight;
+    } else if ((anchors_ & AnchorBit(akTop)) == 0) {
+        top += grownHeight / 2;
+    }
+    const FlagScope following(followingAnchors_);
+    SetBounds(left, top, std::max(width, 0), std::max(height, 0));
 }
 
 void TControl::StoreBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
@@ -187,11 +331,31 @@ void TControl::SetText(const AnsiString& text) {
 }
 
 void TControl::SetColor(TColor color) {
+    if (!takingParentColor_)
+        parentColor_ = false;
     if (color == color_)
         return;
     color_ = color;
     Perform(CM_COLORCHANGED);
     Invalidate();
+    if (IsWindowed()) {
+        const auto& windowed = static_cast<const TWinControl&>(*this);
+        for (int i = 0; i < windowed.ControlCount(); ++i)
+            windowed.Controls(i)->TakeParentColor();
+    }
+}
+
+void TControl::SetParentColor(bool value) {
+    parentColor_ = value;
+    if (value)
+        TakeParentColor();
+}
+
+void TControl::TakeParentColor() {
+    if (!parentColor_ || parent_ == nullptr)
+        return;
+    const FlagScope taking(takingParentColor_);
+    SetColor(parent_->Color());
 }
 
 void TControl::SetParentFont(bool value) {
@@ -249,6 +413,11 @@ UINT TControl::DrawTextBiDiModeFlagsReadingOnly() const {
 void TControl::SetOnClick(TNotifyEvent handler, AnsiString name) {
     OnClick = std::move(handler);
     OnClickName = std::move(name);
+}
+
+void TControl::DblClick() {
+    if (OnDblClick)
+        OnDblClick(this);
 }
 
 void TControl::Click() {
@@ -309,11 +478,20 @@ LRESULT TControl::Perform(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void TControl::WndProc(TMessage& message) {
     switch (message.Msg) {
-    case CM_TEXTCHANGED: TextChanged(); break;
-    case CM_VISIBLECHANGED: VisibleChanged(); break;
-    case CM_FONTCHANGED: FontChanged(); break;
-    case CM_ENABLEDCHANGED: EnabledChanged(); break;
-    default: break;
+    case CM_TEXTCHANGED:
+        TextChanged();
+        break;
+    case CM_VISIBLECHANGED:
+        VisibleChanged();
+        break;
+    case CM_FONTCHANGED:
+        FontChanged();
+        break;
+    case CM_ENABLEDCHANGED:
+        EnabledChanged();
+        break;
+    default:
+        break;
     }
     DefaultHandler(message);
 }
@@ -367,13 +545,21 @@ void TControl::FontChanged() {
 // ---- TWinControl
 
 const TClassInfo& TWinControl::StaticClassInfo() {
-    static const TClassInfo info{"TWinControl", &TControl::StaticClassInfo()};
+    using C = TWinControl;
+    static const TClassInfo info{
+        "TWinControl",
+        &TControl::StaticClassInfo(),
+        {IntegerProperty<C>("TabOrder", &C::TabOrder, &C::SetTabOrder)},
+    };
     return info;
 }
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
+    // A form may hold this control as its active one.
+    NotifyFreed(this);
+    tabList_.clear();
     // Children outlive their parent when another component owns them; they must not reach back.
     for (TControl* control : controls_)
         control->parent_ = nullptr;
@@ -405,7 +591,8 @@ void TWinControl::DetachWindow() {
     window_ = nullptr;
 }
 
-LRESULT CALLBACK TWinControl::StandardWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK TWinControl::StandardWindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                                      LPARAM lParam) {
     TWinControl* control = FromHandle(window);
     if (control == nullptr && creatingControl != nullptr) {
         control = creatingControl;
@@ -460,18 +647,21 @@ void TWinControl::CreateWnd() {
     if (window_ == nullptr)
         RaiseLastOSError();
     ::SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), FALSE);
+    AnchorControls();
     for (TControl* control : controls_)
         if (auto* child = dynamic_cast<TWinControl*>(control); child != nullptr && !child->HandleAllocated())
             child->CreateWnd();
+    ApplyTabOrder();
     if (!controls_.empty())
         Realign();
 }
 
 void TWinControl::CreateWindowHandle(const TCreateParams& params) {
     SetCreatingControl(this);
-    HWND window = ::CreateWindowExA(params.ExStyle, params.WinClassName.c_str(), WideToAnsi(params.Caption).c_str(),
-                                    params.Style, params.X, params.Y, params.Width, params.Height, params.WndParent,
-                                    nullptr, MainInstance(), params.Param);
+    HWND window =
+        ::CreateWindowExA(params.ExStyle, params.WinClassName.c_str(), WideToAnsi(params.Caption).c_str(),
+                          params.Style, params.X, params.Y, params.Width, params.Height, params.WndParent,
+                          nullptr, MainInstance(), params.Param);
     const DWORD error = ::GetLastError();
     SetCreatingControl(nullptr);
     if (window == nullptr)
@@ -511,7 +701,12 @@ void TWinControl::RecreateWnd() {
 void TWinControl::InsertControl(TControl* control) {
     controls_.push_back(control);
     control->parent_ = this;
+    auto* windowed = dynamic_cast<TWinControl*>(control);
+    if (windowed != nullptr)
+        tabList_.push_back(windowed);
     control->TakeParentFont();
+    control->TakeParentColor();
+    control->UpdateAnchorRules();
     if (control->ParentBiDiMode() && control->BiDiMode() != BiDiMode())
         control->SetParentBiDiMode(true);
     if (window_ != nullptr) {
@@ -530,16 +725,70 @@ void TWinControl::RemoveControl(TControl* control) {
         return;
     control->Invalidate();
     controls_.erase(found);
+    std::erase(tabList_, control);
     control->parent_ = nullptr;
+    control->anchorRules_.Valid = false;
     if (control->Align() != alNone)
         Realign();
 }
 
 void TWinControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
-    const bool changed = left != Left() || top != Top() || width != Width() || height != Height();
+    // Compared after the constraints had their say: re-applying them changes the size.
+    const RECT before = BoundsRect();
     TControl::SetBounds(left, top, width, height);
+    const RECT after = BoundsRect();
+    const bool changed = !::EqualRect(&before, &after);
     if (changed)
         UpdateWindowBounds();
+    // With a window, WM_SIZE brings the children along.
+    if (changed && window_ == nullptr)
+        AnchorControls();
+}
+
+void TWinControl::AnchorControls() {
+    const int32_t width = ClientWidth();
+    const int32_t height = ClientHeight();
+    for (TControl* control : controls_)
+        control->FollowAnchors(width, height);
+}
+
+void TWinControl::Loaded() {
+    TControl::Loaded();
+    if (pendingTabOrder_ >= 0)
+        SetTabOrder(std::exchange(pendingTabOrder_, -1));
+}
+
+int32_t TWinControl::TabOrder() const {
+    if (Parent() == nullptr)
+        return -1;
+    const auto& list = Parent()->tabList_;
+    const auto found = std::find(list.begin(), list.end(), this);
+    return found == list.end() ? -1 : static_cast<int32_t>(found - list.begin());
+}
+
+void TWinControl::SetTabOrder(int32_t value) {
+    // The siblings a description names later are not there yet: the order waits for Loaded.
+    if (Parent() == nullptr || (ComponentState() & csLoading) != 0) {
+        pendingTabOrder_ = value;
+        return;
+    }
+    auto& list = Parent()->tabList_;
+    std::erase(list, this);
+    const auto count = static_cast<int32_t>(list.size());
+    list.insert(list.begin() + (value < 0 || value > count ? count : value), this);
+    Parent()->ApplyTabOrder();
+}
+
+void TWinControl::ApplyTabOrder() {
+    if (window_ == nullptr)
+        return;
+    HWND previous = HWND_TOP;
+    for (TWinControl* control : tabList_) {
+        if (control->window_ == nullptr)
+            continue;
+        ::SetWindowPos(control->window_, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        previous = control->window_;
+    }
 }
 
 void TWinControl::UpdateWindowBounds() {
@@ -697,6 +946,10 @@ bool TWinControl::PreviewKeyDown(WORD&, TShiftState) {
     return false;
 }
 
+bool TWinControl::WantsKey(WORD) const {
+    return false;
+}
+
 void TWinControl::KeyDown(WORD& key, TShiftState shift) {
     if (OnKeyDown)
         OnKeyDown(this, key, shift);
@@ -705,9 +958,9 @@ void TWinControl::KeyDown(WORD& key, TShiftState shift) {
 void TWinControl::WndProc(TMessage& message) {
     switch (message.Msg) {
     case WM_PAINT: {
-        const bool hasGraphicChildren = std::any_of(controls_.begin(), controls_.end(), [](TControl* control) {
-            return dynamic_cast<TGraphicControl*>(control) != nullptr;
-        });
+        const bool hasGraphicChildren =
+            std::any_of(controls_.begin(), controls_.end(),
+                        [](TControl* control) { return dynamic_cast<TGraphicControl*>(control) != nullptr; });
         if (!hasGraphicChildren)
             break;
         if (message.WParam != 0) {
@@ -746,7 +999,7 @@ void TWinControl::WndProc(TMessage& message) {
             message.Result = 0;
             return;
         }
-        if (key == VK_RETURN || key == VK_ESCAPE || key == VK_TAB) {
+        if ((key == VK_RETURN || key == VK_ESCAPE || key == VK_TAB) && !WantsKey(key)) {
             TWinControl* top = this;
             while (top->Parent() != nullptr)
                 top = top->Parent();
@@ -760,14 +1013,37 @@ void TWinControl::WndProc(TMessage& message) {
     }
     case WM_SIZE:
         TControl::WndProc(message);
+        AnchorControls();
         Realign();
         return;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+        if (TWinControl* child = FromHandle(reinterpret_cast<HWND>(message.LParam));
+            child != nullptr && child != this) {
+            if (const LRESULT brush = child->Perform(CN_BASE + message.Msg, message.WParam, message.LParam)) {
+                message.Result = brush;
+                return;
+            }
+        }
+        break;
+    case WM_LBUTTONDBLCLK:
+        DblClick();
+        break;
+    case WM_SETFOCUS: {
+        TWinControl* top = this;
+        while (top->Parent() != nullptr)
+            top = top->Parent();
+        if (top != this)
+            top->Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(this));
+        break;
+    }
     case WM_WINDOWPOSCHANGED: {
         const auto* position = reinterpret_cast<const WINDOWPOS*>(message.LParam);
         if ((position->flags & SWP_NOSIZE) == 0 || (position->flags & SWP_NOMOVE) == 0) {
             RECT rect;
             ::GetWindowRect(window_, &rect);
-            if (HWND parent = ::GetParent(window_); parent != nullptr && (::GetWindowLongW(window_, GWL_STYLE) & WS_CHILD))
+            if (HWND parent = ::GetParent(window_);
+                parent != nullptr && (::GetWindowLongW(window_, GWL_STYLE) & WS_CHILD))
                 ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
             StoreBounds(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
         }
@@ -777,7 +1053,8 @@ void TWinControl::WndProc(TMessage& message) {
         TControl::WndProc(message);
         DetachWindow();
         return;
-    default: break;
+    default:
+        break;
     }
     TControl::WndProc(message);
 }
@@ -790,8 +1067,10 @@ void TWinControl::DefaultHandler(TMessage& message) {
     }
     const bool unicode = ::IsWindowUnicode(window_) != FALSE;
     if (defaultProcedure_ != nullptr)
-        message.Result = unicode ? ::CallWindowProcW(defaultProcedure_, window_, message.Msg, message.WParam, message.LParam)
-                                 : ::CallWindowProcA(defaultProcedure_, window_, message.Msg, message.WParam, message.LParam);
+        message.Result =
+            unicode
+                ? ::CallWindowProcW(defaultProcedure_, window_, message.Msg, message.WParam, message.LParam)
+                : ::CallWindowProcA(defaultProcedure_, window_, message.Msg, message.WParam, message.LParam);
     else
         message.Result = unicode ? ::DefWindowProcW(window_, message.Msg, message.WParam, message.LParam)
                                  : ::DefWindowProcA(window_, message.Msg, message.WParam, message.LParam);

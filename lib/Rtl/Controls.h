@@ -33,6 +33,39 @@ TShiftState KeyboardShiftState();
 
 using TKeyEvent = std::function<void(TObject* sender, WORD& key, TShiftState shift)>;
 
+// The edges of its parent a control keeps its distance to when the parent's client area changes
+// size: both edges of a direction stretch the control, one edge moves it with that edge.
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = uint32_t;
+constexpr TAnchors AnchorBit(TAnchorKind kind) {
+    return TAnchors{1} << kind;
+}
+constexpr TAnchors DefaultAnchors = AnchorBit(akLeft) | AnchorBit(akTop);
+
+// The smallest and largest size a control may take; 0 leaves a bound open. Setting a bound
+// re-applies the constraints to the control at once.
+class TSizeConstraints : public TPersistent {
+    RTL_DECLARE_CLASS_INFO()
+public:
+    int32_t MinWidth() const { return minWidth_; }
+    void SetMinWidth(int32_t value) { Change(minWidth_, value); }
+    int32_t MinHeight() const { return minHeight_; }
+    void SetMinHeight(int32_t value) { Change(minHeight_, value); }
+    int32_t MaxWidth() const { return maxWidth_; }
+    void SetMaxWidth(int32_t value) { Change(maxWidth_, value); }
+    int32_t MaxHeight() const { return maxHeight_; }
+    void SetMaxHeight(int32_t value) { Change(maxHeight_, value); }
+    // The size within the bounds (a maximum below the minimum gives way to the minimum).
+    int32_t ConstrainWidth(int32_t width) const;
+    int32_t ConstrainHeight(int32_t height) const;
+
+    std::function<void()> OnChange;
+
+private:
+    void Change(int32_t& field, int32_t value);
+    int32_t minWidth_ = 0, minHeight_ = 0, maxWidth_ = 0, maxHeight_ = 0;
+};
+
 class TControl : public TComponent {
     RTL_DECLARE_CLASS_INFO()
 public:
@@ -53,6 +86,8 @@ public:
     int32_t Height() const { return height_; }
     void SetHeight(int32_t value) { SetBounds(left_, top_, width_, value); }
     RECT BoundsRect() const { return RECT{left_, top_, left_ + width_, top_ + height_}; }
+    // The program's own placement: the size within Constraints, and the anchor distances taken
+    // from the new place.
     virtual void SetBounds(int32_t left, int32_t top, int32_t width, int32_t height);
     virtual int32_t ClientWidth() const { return width_; }
     virtual void SetClientWidth(int32_t value) { SetWidth(value); }
@@ -84,8 +119,16 @@ public:
     TPersistent* FontObject() { return font_.get(); }
     bool ParentFont() const { return parentFont_; }
     void SetParentFont(bool value);
+    // True: the control shows its parent's colour and follows it; setting Color ends that.
+    bool ParentColor() const { return parentColor_; }
+    void SetParentColor(bool value);
     TAlign Align() const { return align_; }
     void SetAlign(TAlign align);
+    TAnchors Anchors() const { return anchors_; }
+    void SetAnchors(TAnchors anchors);
+    TSizeConstraints& Constraints() { return *constraints_; }
+    const TSizeConstraints& Constraints() const { return *constraints_; }
+    TPersistent* ConstraintsObject() { return constraints_.get(); }
     int32_t HelpContext() const { return helpContext_; }
     void SetHelpContext(int32_t value) { helpContext_ = value; }
 
@@ -104,6 +147,10 @@ public:
     void SetOnClick(TNotifyEvent handler, AnsiString name = {});
     // OnClick, or else the action.
     virtual void Click();
+    // Windowed controls fire it on WM_LBUTTONDBLCLK.
+    TNotifyEvent OnDblClick;
+    AnsiString OnDblClickName;
+    virtual void DblClick();
 
     // The action the control shows and executes on a click; null for none.
     TBasicAction* Action() const;
@@ -147,11 +194,26 @@ protected:
     void StoreBounds(int32_t left, int32_t top, int32_t width, int32_t height);
     // The initial visibility of a control class, without notifications (forms start hidden).
     void SetVisibleQuietly(bool visible) { visible_ = visible; }
+    // The initial colour of a control class, without notifications.
+    void SetColorQuietly(TColor color) { color_ = color; }
+    void Loaded() override;
+    // The distances to the parent's edges, measured now against its client size.
+    void UpdateAnchorRules();
 
     AnsiString text_;
 
 private:
     friend class TWinControl;
+    // Moves the control to follow its anchors within a parent client area of this size.
+    void FollowAnchors(int32_t parentWidth, int32_t parentHeight);
+    void TakeParentColor();
+    void ApplyConstraints();
+
+    // The place and parent client size the anchor distances were measured at.
+    struct TAnchorRules {
+        bool Valid = false;
+        int32_t Left = 0, Top = 0, Width = 0, Height = 0, ParentWidth = 0, ParentHeight = 0;
+    };
 
     TWinControl* parent_ = nullptr;
     bool takingParentFont_ = false;
@@ -163,7 +225,13 @@ private:
     TColor color_ = clBtnFace;
     std::unique_ptr<TFont> font_;
     bool parentFont_ = true;
+    bool parentColor_ = false;
+    bool takingParentColor_ = false;
     TAlign align_ = alNone;
+    TAnchors anchors_ = DefaultAnchors;
+    TAnchorRules anchorRules_;
+    bool followingAnchors_ = false;
+    std::unique_ptr<TSizeConstraints> constraints_;
     int32_t helpContext_ = 0;
     TBiDiMode biDiMode_ = bdLeftToRight;
     bool parentBiDiMode_ = true;
@@ -220,11 +288,17 @@ public:
     void SetFocus();
     bool Focused() const;
     bool CanFocus() const;
-    // Lays out the aligned children within the client area.
+    // Lays out the aligned children within the client area, and the anchored ones.
     void Realign();
+
+    // The place among its windowed siblings for Tab and in the window Z-order; -1 without a
+    // parent. A value out of range puts the control last.
+    int32_t TabOrder() const;
+    void SetTabOrder(int32_t value);
 
     void WndProc(TMessage& message) override;
     void DefaultHandler(TMessage& message) override;
+    void Loaded() override;
 
     TKeyEvent OnKeyDown;
     AnsiString OnKeyDownName;
@@ -262,6 +336,8 @@ protected:
     // The top-level control's look at a key of one of its children first; true when handled.
     virtual bool PreviewKeyDown(WORD& key, TShiftState shift);
     virtual void KeyDown(WORD& key, TShiftState shift);
+    // True for a key the control handles itself rather than as a dialog key (Enter in a memo).
+    virtual bool WantsKey(WORD key) const;
     void VisibleChanged() override;
     void EnabledChanged() override;
     void FontChanged() override;
@@ -270,12 +346,45 @@ protected:
 private:
     void UpdateWindowBounds();
     void DetachWindow();
+    void AnchorControls();
+    // Stacks the children's windows in tab order, so that the system's Tab order follows it.
+    void ApplyTabOrder();
 
     HWND window_ = nullptr;
     WNDPROC defaultProcedure_ = nullptr;
     std::vector<TControl*> controls_;
+    std::vector<TWinControl*> tabList_;
+    // A tab order read from a description, applied once the siblings are all there.
+    int32_t pendingTabOrder_ = -1;
     bool realigning_ = false;
 };
+
+// A key event property (OnKeyDown) bound to a published key method of the root (PublishedKeyMethod).
+template <class C>
+TPropInfo KeyEventProperty(const char* name, TKeyEvent C::*handler, AnsiString C::*handlerName) {
+    TPropInfo info;
+    info.Name = name;
+    info.Kind = TTypeKind::tkMethod;
+    info.BindMethod = [handler, handlerName](TPersistent& o, TComponent* root, const TMethodEntry* method) {
+        auto& self = static_cast<C&>(o);
+        if (method == nullptr) {
+            self.*handler = nullptr;
+            (self.*handlerName).clear();
+            return;
+        }
+        if (!method->InvokeKey)
+            throw EConvertError("method of another kind");
+        auto invoke = method->InvokeKey;
+        self.*handler = [root, invoke](TObject* sender, WORD& key, TShiftState shift) {
+            invoke(*root, sender, key, shift);
+        };
+        self.*handlerName = method->Name;
+    };
+    info.GetMethodName = [handlerName](const TPersistent& o) {
+        return static_cast<const C&>(o).*handlerName;
+    };
+    return info;
+}
 
 // A canvas over a device context: the text measures and drawing the framework needs.
 class TCanvas {

@@ -4,8 +4,15 @@
 
 namespace {
 
-void StartExtCtrls() { RegisterComponentClass(TImage::StaticClassInfo()); }
-void EndExtCtrls() { UnregisterComponentClass(TImage::StaticClassInfo()); }
+void StartExtCtrls() {
+    RegisterComponentClass(TImage::StaticClassInfo());
+    RegisterComponentClass(TBevel::StaticClassInfo());
+}
+
+void EndExtCtrls() {
+    UnregisterComponentClass(TBevel::StaticClassInfo());
+    UnregisterComponentClass(TImage::StaticClassInfo());
+}
 
 } // namespace
 
@@ -84,4 +91,90 @@ void TImage::Paint() {
     }
     // Width and height 0 draw the icon at its own size rather than the system's default size.
     ::DrawIconEx(dc, x, y, icon_, 0, 0, 0, nullptr, DI_NORMAL);
+}
+
+// ---- TBevel
+
+const TClassInfo& TBevel::StaticClassInfo() {
+    using C = TBevel;
+    static const TClassInfo info{
+        "TBevel",
+        &TGraphicControl::StaticClassInfo(),
+        {
+            EnumProperty<C, TBevelShape>(
+                "Shape", &C::Shape, &C::SetShape,
+                {"bsBox", "bsFrame", "bsTopLine", "bsBottomLine", "bsLeftLine", "bsRightLine", "bsSpacer"}),
+            EnumProperty<C, TBevelStyle>("Style", &C::Style, &C::SetStyle, {"bsLowered", "bsRaised"}),
+        },
+        {},
+        {},
+        [](TComponent* owner) -> TComponent* { return new TBevel(owner); },
+    };
+    return info;
+}
+
+TBevel::TBevel(TComponent* owner) : TGraphicControl(owner) {
+    SetBounds(0, 0, 50, 50);
+}
+
+void TBevel::SetShape(TBevelShape value) {
+    if (value == shape_)
+        return;
+    shape_ = value;
+    Invalidate();
+}
+
+void TBevel::SetStyle(TBevelStyle value) {
+    if (value == style_)
+        return;
+    style_ = value;
+    Invalidate();
+}
+
+void TBevel::Paint() {
+    TCanvas& canvas = Canvas();
+    const TColor first = style_ == bsLowered ? clBtnShadow : clBtnHighlight;
+    const TColor second = style_ == bsLowered ? clBtnHighlight : clBtnShadow;
+    const int32_t width = Width(), height = Height();
+    const auto line = [&](TColor color, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+        canvas.SetBrushColor(color);
+        canvas.FillRect(RECT{left, top, right, bottom});
+    };
+    switch (shape_) {
+    case bsBox:
+        line(first, 0, 0, width, 1);
+        line(first, 0, 0, 1, height);
+        line(second, 0, height - 1, width, height);
+        line(second, width - 1, 0, width, height);
+        break;
+    case bsFrame:
+        // Two rectangles one pixel apart: the shadow one up and left, the highlight one inside it.
+        line(first, 0, 0, width - 1, 1);
+        line(first, 0, 0, 1, height - 1);
+        line(first, 0, height - 2, width - 1, height - 1);
+        line(first, width - 2, 0, width - 1, height - 1);
+        line(second, 1, 1, width, 2);
+        line(second, 1, 1, 2, height);
+        line(second, 1, height - 1, width, height);
+        line(second, width - 1, 1, width, height);
+        break;
+    case bsTopLine:
+        line(first, 0, 0, width, 1);
+        line(second, 0, 1, width, 2);
+        break;
+    case bsBottomLine:
+        line(first, 0, height - 2, width, height - 1);
+        line(second, 0, height - 1, width, height);
+        break;
+    case bsLeftLine:
+        line(first, 0, 0, 1, height);
+        line(second, 1, 0, 2, height);
+        break;
+    case bsRightLine:
+        line(first, width - 2, 0, width - 1, height);
+        line(second, width - 1, 0, width, height);
+        break;
+    case bsSpacer:
+        break;
+    }
 }

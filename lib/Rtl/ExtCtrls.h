@@ -1,4 +1,4 @@
-// Further controls: an image that shows an icon.
+// Further controls: an image that shows an icon, and a bevel (a 3-D line or frame).
 #pragma once
 
 #include <windows.h>
@@ -31,8 +31,31 @@ private:
     bool center_ = false;
 };
 
+enum TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
+enum TBevelStyle { bsLowered, bsRaised };
+
+// Lines in the system's 3-D shadow and highlight colours: a lowered line is a shadow line with a
+// highlight line below (or right of) it, a raised one the reverse; a spacer draws nothing.
+class TBevel : public TGraphicControl {
+    RTL_DECLARE_CLASS_INFO()
+public:
+    explicit TBevel(TComponent* owner);
+
+    TBevelShape Shape() const { return shape_; }
+    void SetShape(TBevelShape value);
+    TBevelStyle Style() const { return style_; }
+    void SetStyle(TBevelStyle value);
+
+protected:
+    void Paint() override;
+
+private:
+    TBevelShape shape_ = bsBox;
+    TBevelStyle style_ = bsLowered;
+};
+
 // The size of an icon's image; zero for no icon or one the system cannot describe.
 SIZE IconSize(HICON icon);
 
-// Registers TImage for stored form descriptions.
+// Registers TImage and TBevel for stored form descriptions.
 extern const TUnitInfo RtlExtCtrlsUnit;

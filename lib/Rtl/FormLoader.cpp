@@ -19,7 +19,9 @@ void TReader::DefineProperty(const AnsiString& name, const std::function<void(TR
     read(*this);
 }
 
-void TReader::InvalidValue() { throw EReadError("Invalid property value"); }
+void TReader::InvalidValue() {
+    throw EReadError("Invalid property value");
+}
 
 TValueType TReader::NextValue() const {
     const Frame& frame = frames_.back();
@@ -48,7 +50,8 @@ void TReader::ReadListEnd() {
 AnsiString TReader::ReadString() {
     switch (NextValue()) {
     case TValueType::vaString:
-    case TValueType::vaLString: return Take().Text;
+    case TValueType::vaLString:
+        return Take().Text;
     case TValueType::vaWString:
     case TValueType::vaUTF8String: {
         const WideString& wide = Take().Wide;
@@ -56,17 +59,21 @@ AnsiString TReader::ReadString() {
             return AnsiString(wide.begin(), wide.end());
         return WideToAnsi(wide);
     }
-    default: InvalidValue();
+    default:
+        InvalidValue();
     }
 }
 
 WideString TReader::ReadWideString() {
     switch (NextValue()) {
     case TValueType::vaString:
-    case TValueType::vaLString: return AnsiToWide(Take().Text);
+    case TValueType::vaLString:
+        return AnsiToWide(Take().Text);
     case TValueType::vaWString:
-    case TValueType::vaUTF8String: return Take().Wide;
-    default: InvalidValue();
+    case TValueType::vaUTF8String:
+        return Take().Wide;
+    default:
+        InvalidValue();
     }
 }
 
@@ -91,7 +98,9 @@ AnsiString TReader::ReadIdent() {
     return Take().Text;
 }
 
-void TReader::SkipValue() { Take(); }
+void TReader::SkipValue() {
+    Take();
+}
 
 namespace {
 
@@ -106,11 +115,36 @@ public:
             root_.SetName(description.Name);
         ReadProperties(root_, description);
         ReadChildren(root_, description);
+        ResolveReferences();
         for (TComponent* component : loaded_)
             component->Loaded();
     }
 
 private:
+    // A reference read before the component it names may exist.
+    struct Fixup {
+        TComponent* Component;
+        TPersistent* Instance;
+        const TPropInfo* Info;
+        TFormProperty Property;
+    };
+
+    void ResolveReferences() {
+        for (const Fixup& fixup : fixups_) {
+            const AnsiString& name = fixup.Property.Value.AsIdent();
+            TComponent* target = SameIdentifier(name, root_.Name()) ? &root_ : root_.FindComponent(name);
+            if (target == nullptr)
+                throw EReadError(Format("Error reading %s.%s: Component '%s' not found",
+                                        {fixup.Component->Name(), fixup.Property.Name, name}));
+            try {
+                fixup.Info->SetReference(*fixup.Instance, target);
+            } catch (EConvertError&) {
+                Invalid(*fixup.Component, fixup.Property, "Invalid property value");
+            }
+        }
+        fixups_.clear();
+    }
+
     void ReadChildren(TComponent& parent, const TFormObject& description) {
         for (const TFormObject& child : description.Children) {
             TComponent* component = root_.FindComponent(child.Name);
@@ -136,7 +170,8 @@ private:
             ReadProperty(component, property);
     }
 
-    [[noreturn]] void Invalid(const TComponent& component, const TFormProperty& property, const char* reason) {
+    [[noreturn]] void Invalid(const TComponent& component, const TFormProperty& property,
+                              const char* reason) {
         throw EReadError(Format("Error reading %s.%s: %s", {component.Name(), property.Name, reason}));
     }
 
@@ -149,7 +184,8 @@ private:
             info = instance->ClassInfo().FindProperty(path.substr(0, dot));
             if (info == nullptr || dot == AnsiString::npos)
                 break;
-            if (info->Kind != TTypeKind::tkClass || (instance = info->GetObject(*instance)) == nullptr) {
+            if (info->Kind != TTypeKind::tkClass || !info->GetObject ||
+                (instance = info->GetObject(*instance)) == nullptr) {
                 info = nullptr;
                 break;
             }
@@ -161,6 +197,14 @@ private:
             return;
         if (info == nullptr) {
             component.KeptProperties().push_back(property);
+            return;
+        }
+        if (info->IsReference()) {
+            if (property.Value.Type == TValueType::vaNil)
+                return info->SetReference(*instance, nullptr);
+            if (property.Value.Type != TValueType::vaIdent)
+                Invalid(component, property, "Invalid property value");
+            fixups_.push_back({&component, instance, info, property});
             return;
         }
         try {
@@ -203,8 +247,10 @@ private:
                 throw EConvertError("unknown identifier");
             }
             return info.SetOrdinal(instance, value.AsInteger());
-        case TTypeKind::tkBoolean: return info.SetOrdinal(instance, value.AsBoolean() ? 1 : 0);
-        case TTypeKind::tkEnumeration: return info.SetOrdinal(instance, OrdinalOfIdent(info, value.AsIdent()));
+        case TTypeKind::tkBoolean:
+            return info.SetOrdinal(instance, value.AsBoolean() ? 1 : 0);
+        case TTypeKind::tkEnumeration:
+            return info.SetOrdinal(instance, OrdinalOfIdent(info, value.AsIdent()));
         case TTypeKind::tkSet: {
             if (value.Type != TValueType::vaSet)
                 throw EConvertError("not a set");
@@ -218,7 +264,8 @@ private:
             return info.SetOrdinal(instance, bits);
         }
         case TTypeKind::tkString:
-        case TTypeKind::tkWString: return info.SetText(instance, value.AsWideText());
+        case TTypeKind::tkWString:
+            return info.SetText(instance, value.AsWideText());
         case TTypeKind::tkWChar: {
             if (value.IsInteger()) {
                 const int64_t unit = value.AsInteger();
@@ -233,24 +280,33 @@ private:
         }
         case TTypeKind::tkMethod: {
             if (value.Type == TValueType::vaNil)
-                return info.SetMethod(instance, nullptr, {});
+                return info.BindMethod ? info.BindMethod(instance, &root_, nullptr)
+                                       : info.SetMethod(instance, nullptr, {});
             const AnsiString& methodName = value.AsIdent();
             const TMethodEntry* method = root_.ClassInfo().FindMethod(methodName);
             if (method == nullptr)
                 throw EConvertError("no such method");
+            if (info.BindMethod)
+                return info.BindMethod(instance, &root_, method);
+            if (!method->Invoke)
+                throw EConvertError("method of another kind");
             TComponent* root = &root_;
             auto invoke = method->Invoke;
             return info.SetMethod(
                 instance, [root, invoke](TObject* sender) { invoke(*root, sender); }, method->Name);
         }
-        case TTypeKind::tkClass: throw EConvertError("object properties take nested values");
+        case TTypeKind::tkClass:
+            throw EConvertError("object properties take nested values");
         }
     }
 
     TComponent& root_;
     std::vector<TComponent*> loaded_;
+    std::vector<Fixup> fixups_;
 };
 
 } // namespace
 
-void ReadComponentFromForm(TComponent& root, const TFormObject& description) { FormReader(root).Read(description); }
+void ReadComponentFromForm(TComponent& root, const TFormObject& description) {
+    FormReader(root).Read(description);
+}

@@ -43,13 +43,21 @@ void TWriter::WriteWideString(const WideString& text) {
     WriteValue(std::move(value));
 }
 
-void TWriter::WriteInteger(int64_t value) { WriteValue(TFormValue::FromInteger(value)); }
+void TWriter::WriteInteger(int64_t value) {
+    WriteValue(TFormValue::FromInteger(value));
+}
 
-void TWriter::WriteBoolean(bool value) { WriteValue(TFormValue::FromBoolean(value)); }
+void TWriter::WriteBoolean(bool value) {
+    WriteValue(TFormValue::FromBoolean(value));
+}
 
-void TWriter::WriteIdent(const AnsiString& ident) { WriteValue(TFormValue::FromIdent(ident)); }
+void TWriter::WriteIdent(const AnsiString& ident) {
+    WriteValue(TFormValue::FromIdent(ident));
+}
 
-void TWriter::WriteListBegin() { openLists_.push_back(TFormValue::FromList({})); }
+void TWriter::WriteListBegin() {
+    openLists_.push_back(TFormValue::FromList({}));
+}
 
 void TWriter::WriteListEnd() {
     if (openLists_.empty())
@@ -175,6 +183,20 @@ void TWriter::WritePublished(TPersistent& instance, TPersistent* ancestor, const
         return Add(info.Name, method.empty() ? TFormValue::Nil() : TFormValue::FromIdent(method));
     }
     case TTypeKind::tkClass: {
+        if (info.GetReference) {
+            const TComponent* target = info.GetReference(instance);
+            const TComponent* ancestorTarget = ancestorInfo != nullptr && ancestorInfo->GetReference
+                                                   ? ancestorInfo->GetReference(*ancestor)
+                                                   : nullptr;
+            const AnsiString name = target != nullptr ? target->Name() : AnsiString();
+            const AnsiString ancestorName = ancestorTarget != nullptr ? ancestorTarget->Name() : AnsiString();
+            if (SameIdentifier(name, ancestorName))
+                return;
+            // A component without a name cannot be found again by a reader.
+            if (target != nullptr && name.empty())
+                return;
+            return Add(info.Name, name.empty() ? TFormValue::Nil() : TFormValue::FromIdent(name));
+        }
         TPersistent* object = info.GetObject ? info.GetObject(instance) : nullptr;
         // References to components are not stored as sub-objects.
         if (object == nullptr || dynamic_cast<TComponent*>(object) != nullptr)

@@ -7,8 +7,9 @@
 #include "Application.h"
 #include "FormData.h"
 #include "FormLoader.h"
-#include "Menus.h"
 #include "Format.h"
+#include "FreeNotification.h"
+#include "Menus.h"
 #include "OSError.h"
 #include "ResourceModule.h"
 #include "Screen.h"
@@ -28,7 +29,8 @@ AnsiString UpperCase(AnsiString text) {
 class TDisabledWindows {
 public:
     explicit TDisabledWindows(HWND except) : except_(except) {
-        ::EnumThreadWindows(::GetCurrentThreadId(), &TDisabledWindows::Collect, reinterpret_cast<LPARAM>(this));
+        ::EnumThreadWindows(::GetCurrentThreadId(), &TDisabledWindows::Collect,
+                            reinterpret_cast<LPARAM>(this));
         for (HWND window : windows_)
             ::EnableWindow(window, FALSE);
     }
@@ -74,8 +76,8 @@ const TClassInfo& TCustomForm::StaticClassInfo() {
             BooleanProperty<F>("AlphaBlend", &F::AlphaBlend, &F::SetAlphaBlend),
             IntegerProperty<F>("AlphaBlendValue", &F::AlphaBlendValue, &F::SetAlphaBlendValue),
             BooleanProperty<F>("TransparentColor", &F::TransparentColor, &F::SetTransparentColor),
-            IntegerProperty<F>("TransparentColorValue", &F::TransparentColorValue, &F::SetTransparentColorValue,
-                               &ColorIdents()),
+            IntegerProperty<F>("TransparentColorValue", &F::TransparentColorValue,
+                               &F::SetTransparentColorValue, &ColorIdents()),
             EnumProperty<F, TPosition>("Position", &F::Position, &F::SetPosition,
                                        {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
                                         "poScreenCenter", "poDesktopCenter", "poMainFormCenter",
@@ -87,6 +89,10 @@ const TClassInfo& TCustomForm::StaticClassInfo() {
             EventProperty<F>("OnDestroy", &F::OnDestroy, &F::OnDestroyName),
             EventProperty<F>("OnShow", &F::OnShow, &F::OnShowName),
             EventProperty<F>("OnHide", &F::OnHide, &F::OnHideName),
+            EventProperty<F>("OnPaint", &F::OnPaint, &F::OnPaintName),
+            EventProperty<F>("OnResize", &F::OnResize, &F::OnResizeName),
+            KeyEventProperty<F>("OnKeyDown", &F::OnKeyDown, &F::OnKeyDownName),
+            ReferenceProperty<F, TWinControl>("ActiveControl", &F::ActiveControl, &F::SetActiveControl),
         },
     };
     return info;
@@ -110,6 +116,8 @@ TCustomForm::TCustomForm(TComponent* owner)
 }
 
 TCustomForm::~TCustomForm() {
+    RemoveFreeNotifications(this);
+    activeControl_ = nullptr;
     canvas_->Release();
     // The menu may outlive the form; it must not reach back into it.
     if (menu_ != nullptr && menu_->form_ == this)
@@ -253,12 +261,20 @@ void TCustomForm::TextChanged() {}
 DWORD TCustomForm::WindowStyle() const {
     DWORD style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
     switch (borderStyle_) {
-    case bsNone: style |= WS_POPUP; break;
+    case bsNone:
+        style |= WS_POPUP;
+        break;
     case bsSingle:
-    case bsToolWindow: style |= WS_CAPTION | WS_BORDER; break;
+    case bsToolWindow:
+        style |= WS_CAPTION | WS_BORDER;
+        break;
     case bsSizeable:
-    case bsSizeToolWin: style |= WS_CAPTION | WS_THICKFRAME; break;
-    case bsDialog: style |= WS_POPUP | WS_CAPTION | WS_DLGFRAME; break;
+    case bsSizeToolWin:
+        style |= WS_CAPTION | WS_THICKFRAME;
+        break;
+    case bsDialog:
+        style |= WS_POPUP | WS_CAPTION | WS_DLGFRAME;
+        break;
     }
     if (borderStyle_ != bsNone && (borderIcons_ & biSystemMenu)) {
         style |= WS_SYSMENU;
@@ -297,7 +313,8 @@ void TCustomForm::PlaceByPosition() {
     RECT area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
     switch (position_) {
     case poScreenCenter:
-    case poDesktopCenter: break;
+    case poDesktopCenter:
+        break;
     case poMainFormCenter:
     case poOwnerFormCenter: {
         TCustomForm* main = Application ? Application->MainForm() : nullptr;
@@ -305,10 +322,11 @@ void TCustomForm::PlaceByPosition() {
             ::GetWindowRect(main->HandleIfAllocated(), &area);
         break;
     }
-    default: return;
+    default:
+        return;
     }
-    StoreBounds(area.left + (area.right - area.left - width) / 2, area.top + (area.bottom - area.top - height) / 2,
-                width, height);
+    StoreBounds(area.left + (area.right - area.left - width) / 2,
+                area.top + (area.bottom - area.top - height) / 2, width, height);
 }
 
 void TCustomForm::CreateParams(TCreateParams& params) {
@@ -340,9 +358,10 @@ void TCustomForm::CreateWindowHandle(const TCreateParams& params) {
         return;
     }
     SetCreatingControl(this);
-    HWND window = ::CreateMDIWindowA(params.WinClassName.c_str(), WideToAnsi(params.Caption).c_str(), params.Style,
-                                     params.X, params.Y, params.Width, params.Height, params.WndParent,
-                                     MainInstance(), reinterpret_cast<LPARAM>(params.Param));
+    HWND window =
+        ::CreateMDIWindowA(params.WinClassName.c_str(), WideToAnsi(params.Caption).c_str(), params.Style,
+                           params.X, params.Y, params.Width, params.Height, params.WndParent, MainInstance(),
+                           reinterpret_cast<LPARAM>(params.Param));
     const DWORD error = ::GetLastError();
     SetCreatingControl(nullptr);
     if (window == nullptr)
@@ -409,7 +428,8 @@ void TCustomForm::ApplyLayeredAttributes() {
     if (alphaBlend_ || transparentColor_) {
         if ((exStyle & WS_EX_LAYERED) == 0)
             ::SetWindowLongPtrW(window, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
-        ::SetLayeredWindowAttributes(window, ColorToRGB(transparentColorValue_), static_cast<BYTE>(alphaBlendValue_),
+        ::SetLayeredWindowAttributes(window, ColorToRGB(transparentColorValue_),
+                                     static_cast<BYTE>(alphaBlendValue_),
                                      (alphaBlend_ ? LWA_ALPHA : 0) | (transparentColor_ ? LWA_COLORKEY : 0));
     } else if ((exStyle & WS_EX_LAYERED) != 0) {
         ::SetWindowLongPtrW(window, GWL_EXSTYLE, exStyle & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
@@ -444,11 +464,10 @@ void TCustomForm::CreateWnd() {
         CLIENTCREATESTRUCT client{nullptr, 0xFF00};
         RECT area;
         ::GetClientRect(HandleIfAllocated(), &area);
-        clientWindow_ = ::CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
-                                          WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_VSCROLL |
-                                              WS_HSCROLL,
-                                          0, 0, area.right, area.bottom, HandleIfAllocated(), nullptr,
-                                          MainInstance(), &client);
+        clientWindow_ = ::CreateWindowExA(
+            WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
+            WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL, 0, 0,
+            area.right, area.bottom, HandleIfAllocated(), nullptr, MainInstance(), &client);
         if (clientWindow_ == nullptr)
             RaiseLastOSError();
     }
@@ -474,12 +493,33 @@ TCustomForm* TCustomForm::ActiveMDIChild() const {
     return dynamic_cast<TCustomForm*>(FromHandle(active));
 }
 
+void TCustomForm::SetActiveControl(TWinControl* control) {
+    if (control == activeControl_)
+        return;
+    if (control != nullptr && (control == this || GetParentForm(control) != this))
+        throw EInvalidOperation("Invalid control for ActiveControl");
+    if (activeControl_ != nullptr)
+        RemoveFreeNotification(activeControl_, this);
+    activeControl_ = control;
+    if (control != nullptr)
+        AddFreeNotification(control, this, [this] { activeControl_ = nullptr; });
+    if (control != nullptr && (ComponentState() & csLoading) == 0 && HandleAllocated() &&
+        ::GetActiveWindow() == HandleIfAllocated())
+        FocusActiveControl();
+}
+
+void TCustomForm::FocusActiveControl() {
+    if (activeControl_ != nullptr && activeControl_->CanFocus() && !activeControl_->Focused())
+        ::SetFocus(activeControl_->HandleIfAllocated());
+}
+
 void TCustomForm::VisibleChanged() {
     if (ComponentState() & csLoading)
         return;
     if (Visible()) {
         HWND window = Handle();
         ::ShowWindow(window, formStyle_ == fsMDIChild ? SW_SHOW : SW_SHOWNORMAL);
+        FocusActiveControl();
         ::UpdateWindow(window);
         if (OnShow)
             OnShow(this);
@@ -541,13 +581,18 @@ void TCustomForm::Close() {
         return;
     }
     switch (action) {
-    case caHide: Hide(); break;
+    case caHide:
+        Hide();
+        break;
     case caMinimize:
         if (HandleAllocated())
             ::ShowWindow(HandleIfAllocated(), SW_MINIMIZE);
         break;
-    case caFree: Release(); break;
-    default: break;
+    case caFree:
+        Release();
+        break;
+    default:
+        break;
     }
 }
 
@@ -567,15 +612,16 @@ bool TCustomForm::PreviewKeyDown(WORD& key, TShiftState shift) {
 
 bool TCustomForm::HandleDialogKey(WORD key) {
     if (key == VK_TAB) {
-        HWND next = ::GetNextDlgTabItem(HandleIfAllocated(), ::GetFocus(), (KeyboardShiftState() & ssShift) != 0);
+        HWND next =
+            ::GetNextDlgTabItem(HandleIfAllocated(), ::GetFocus(), (KeyboardShiftState() & ssShift) != 0);
         if (next != nullptr)
             ::SetFocus(next);
         return true;
     }
     // The focused control first (a focused button takes Enter), then every control in turn.
     if (TWinControl* focused = FromHandle(::GetFocus()); focused != nullptr && focused != this &&
-                                                          GetParentForm(focused) == this &&
-                                                          focused->Perform(CM_DIALOGKEY, key) != 0)
+                                                         GetParentForm(focused) == this &&
+                                                         focused->Perform(CM_DIALOGKEY, key) != 0)
         return true;
     std::vector<TControl*> pending;
     for (int i = 0; i < ControlCount(); ++i)
@@ -641,7 +687,35 @@ void TCustomForm::WndProc(TMessage& message) {
         // The system's minimum tracking size would make a caption-only form taller than designed.
         DefaultHandler(message);
         auto* limits = reinterpret_cast<MINMAXINFO*>(message.LParam);
-        limits->ptMinTrackSize = POINT{0, 0};
+        const TSizeConstraints& constraints = Constraints();
+        limits->ptMinTrackSize = POINT{constraints.MinWidth(), constraints.MinHeight()};
+        if (constraints.MaxWidth() > 0)
+            limits->ptMaxTrackSize.x = limits->ptMaxSize.x =
+                std::max(constraints.MaxWidth(), constraints.MinWidth());
+        if (constraints.MaxHeight() > 0)
+            limits->ptMaxTrackSize.y = limits->ptMaxSize.y =
+                std::max(constraints.MaxHeight(), constraints.MinHeight());
+        return;
+    }
+    case WM_PAINT:
+        if (message.WParam != 0) {
+            PaintForm(reinterpret_cast<HDC>(message.WParam));
+        } else {
+            const PaintScope paint(HandleIfAllocated());
+            PaintForm(paint.dc());
+        }
+        message.Result = 0;
+        return;
+    case WM_SETFOCUS:
+        // Activating the form gives it the focus; the focus belongs to its active control.
+        TWinControl::WndProc(message);
+        FocusActiveControl();
+        return;
+    case CM_FOCUSCHANGED: {
+        auto* control = reinterpret_cast<TWinControl*>(message.LParam);
+        if (control != nullptr && GetParentForm(control) == this)
+            SetActiveControl(control);
+        message.Result = 0;
         return;
     }
     case WM_SETCURSOR:
@@ -653,20 +727,39 @@ void TCustomForm::WndProc(TMessage& message) {
             return;
         }
         break;
-    case WM_SIZE:
+    case WM_SIZE: {
         TWinControl::WndProc(message);
-        if (clientWindow_ != nullptr) {
-            RECT area;
-            ::GetClientRect(HandleIfAllocated(), &area);
-            ::MoveWindow(clientWindow_, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+        RECT area;
+        ::GetClientRect(HandleIfAllocated(), &area);
+        if (clientWindow_ != nullptr)
+            ::MoveWindow(clientWindow_, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                         TRUE);
+        // A minimised form keeps its client size as far as its controls are concerned.
+        if (message.WParam != SIZE_MINIMIZED &&
+            (area.right != lastClientSize_.cx || area.bottom != lastClientSize_.cy)) {
+            lastClientSize_ = SIZE{area.right, area.bottom};
+            if (OnResize)
+                OnResize(this);
         }
         return;
+    }
     case WM_SETTEXT:
         TWinControl::WndProc(message);
         return;
-    default: break;
+    default:
+        break;
     }
     TWinControl::WndProc(message);
+}
+
+void TCustomForm::PaintForm(HDC dc) {
+    PaintWindow(dc);
+    PaintControls(dc);
+    if (OnPaint) {
+        const TLentCanvas lent(*canvas_, dc);
+        canvas_->Font().AssignFont(Font());
+        OnPaint(this);
+    }
 }
 
 void TCustomForm::DefaultHandler(TMessage& message) {
@@ -677,8 +770,9 @@ void TCustomForm::DefaultHandler(TMessage& message) {
     }
     const bool unicode = ::IsWindowUnicode(window) != FALSE;
     if (clientWindow_ != nullptr && message.Msg != WM_SIZE) {
-        message.Result = unicode ? ::DefFrameProcW(window, clientWindow_, message.Msg, message.WParam, message.LParam)
-                                 : ::DefFrameProcA(window, clientWindow_, message.Msg, message.WParam, message.LParam);
+        message.Result =
+            unicode ? ::DefFrameProcW(window, clientWindow_, message.Msg, message.WParam, message.LParam)
+                    : ::DefFrameProcA(window, clientWindow_, message.Msg, message.WParam, message.LParam);
         return;
     }
     if (formState_ & fsCreatedMDIChild) {

@@ -30,8 +30,8 @@ enum TFormStateFlag : uint32_t { fsCreating = 1, fsModal = 2, fsCreatedMDIChild 
 
 using TModalResult = int32_t;
 constexpr TModalResult mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL, mrAbort = IDABORT, mrRetry = IDRETRY,
-                       mrIgnore = IDIGNORE, mrYes = IDYES, mrNo = IDNO, mrAll = mrNo + 1, mrNoToAll = mrAll + 1,
-                       mrYesToAll = mrNoToAll + 1;
+                       mrIgnore = IDIGNORE, mrYes = IDYES, mrNo = IDNO, mrAll = mrNo + 1,
+                       mrNoToAll = mrAll + 1, mrYesToAll = mrNoToAll + 1;
 
 using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
 
@@ -42,15 +42,13 @@ public:
     ~TCustomForm() override;
 
     // Constructs a form of class T and reads its stored description; the form belongs to owner.
-    template <class T>
-    static T* CreateFromResource(TComponent* owner) {
+    template <class T> static T* CreateFromResource(TComponent* owner) {
         std::unique_ptr<T> form(new T(owner));
         form->InitializeForm();
         return form.release();
     }
     // Constructs a form of class T without a stored description.
-    template <class T>
-    static T* CreateNew(TComponent* owner) {
+    template <class T> static T* CreateNew(TComponent* owner) {
         std::unique_ptr<T> form(new T(owner));
         form->AfterConstruction();
         return form.release();
@@ -81,7 +79,13 @@ public:
     AnsiString HelpFile() const { return helpFile_; }
     void SetHelpFile(const AnsiString& file) { helpFile_ = file; }
     uint32_t FormState() const { return formState_; }
+    // During OnPaint the canvas draws on the paint DC; otherwise on a DC of the client area.
     TCanvas& Canvas() { return *canvas_; }
+
+    // The control that gets the focus when the form is shown or activated; follows the focus
+    // while it moves within the form. Null for none (the form's window itself).
+    TWinControl* ActiveControl() const { return activeControl_; }
+    void SetActiveControl(TWinControl* control);
 
     // Shows the form and returns once its ModalResult is set (by a button or Close); the other
     // windows of the thread are disabled meanwhile. Raises EInvalidOperation for a visible form.
@@ -123,6 +127,11 @@ public:
 
     TNotifyEvent OnCreate, OnDestroy, OnShow, OnHide;
     AnsiString OnCreateName, OnDestroyName, OnShowName, OnHideName;
+    // OnPaint runs in WM_PAINT after the background and the graphic children are painted, with
+    // Canvas lent the paint DC. OnResize runs after every change of the client size once the
+    // window exists.
+    TNotifyEvent OnPaint, OnResize;
+    AnsiString OnPaintName, OnResizeName;
     TCloseEvent OnClose;
 
     void Loaded() override;
@@ -178,6 +187,11 @@ private:
 
     void ApplyLayeredAttributes();
     bool ShowsMenu() const;
+    void FocusActiveControl();
+    void PaintForm(HDC dc);
+
+    TWinControl* activeControl_ = nullptr;
+    SIZE lastClientSize_{-1, -1};
 };
 
 class TForm : public TCustomForm {

@@ -14,6 +14,8 @@ constexpr TColor clSystemColor = static_cast<TColor>(0xFF000000);
 constexpr TColor clBtnFace = clSystemColor | COLOR_BTNFACE;
 constexpr TColor clWindowText = clSystemColor | COLOR_WINDOWTEXT;
 constexpr TColor clWindow = clSystemColor | COLOR_WINDOW;
+constexpr TColor clBtnShadow = clSystemColor | COLOR_BTNSHADOW;
+constexpr TColor clBtnHighlight = clSystemColor | COLOR_BTNHIGHLIGHT;
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
 

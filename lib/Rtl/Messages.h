@@ -29,8 +29,15 @@ constexpr UINT CM_ACTIONUPDATE = CM_BASE + 62;
 constexpr UINT CM_ACTIONEXECUTE = CM_BASE + 63;
 constexpr UINT CM_MENUCHANGED = CM_BASE + 64;
 constexpr UINT CM_HINTSHOW = CM_BASE + 48;
+// A windowed control got the keyboard focus; sent to its top-level parent, LParam = the control.
+constexpr UINT CM_FOCUSCHANGED = CM_BASE + 7;
+constexpr UINT CM_PARENTCOLORCHANGED = CM_BASE + 9;
 
 // A control's own window messages reflected back to it by its parent (WM_COMMAND of a button).
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
 constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
+// The colours of an edit's or a static's window, asked of the control itself (WParam = its DC);
+// a control that answers 0 leaves them to the system.
+constexpr UINT CN_CTLCOLOREDIT = CN_BASE + WM_CTLCOLOREDIT;
+constexpr UINT CN_CTLCOLORSTATIC = CN_BASE + WM_CTLCOLORSTATIC;

@@ -1,10 +1,12 @@
 // The screen object: the program-wide mouse cursor, which overrides every form's own while it is
-// not crDefault (an hourglass over the whole program during a busy phase).
+// not crDefault (an hourglass over the whole program during a busy phase); the screen's size and
+// fonts, and the control and form that have the keyboard focus.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "Classes.h"
 
@@ -26,6 +28,9 @@ inline constexpr TCursor crHelp = -20;
 inline constexpr TCursor crHandPoint = -21;
 inline constexpr TCursor crSizeAll = -22;
 
+class TWinControl;
+class TCustomForm;
+
 class TScreen : public TComponent {
     RTL_DECLARE_CLASS_INFO()
 public:
@@ -39,8 +44,21 @@ public:
     // system has no cursor for. System cursors are shared and never destroyed.
     static HCURSOR Cursors(TCursor cursor);
 
+    // The face names of the installed screen fonts, read once on first use: sorted ignoring
+    // ASCII case, each once, without the vertical "@" faces.
+    const std::vector<AnsiString>& Fonts();
+    // The primary screen's size in pixels.
+    int32_t Width() const;
+    int32_t Height() const;
+    // The framework control that has this thread's keyboard focus (the first control up from the
+    // focused window), and its form; null when the focus is on no framework control.
+    TWinControl* ActiveControl() const;
+    TCustomForm* ActiveForm() const;
+
 private:
     TCursor cursor_ = crDefault;
+    std::vector<AnsiString> fonts_;
+    bool fontsRead_ = false;
 };
 
 // Created by the forms unit's start-up, destroyed by its end.

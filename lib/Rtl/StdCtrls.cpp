@@ -4,6 +4,7 @@
 
 #include "Application.h"
 #include "DeviceContexts.h"
+#include "Memo.h"
 
 namespace {
 
@@ -14,9 +15,12 @@ const std::vector<AnsiString>& AlignmentNames() {
 
 UINT AlignmentFlags(TAlignment alignment) {
     switch (alignment) {
-    case taRightJustify: return DT_RIGHT;
-    case taCenter: return DT_CENTER;
-    default: return DT_LEFT;
+    case taRightJustify:
+        return DT_RIGHT;
+    case taCenter:
+        return DT_CENTER;
+    default:
+        return DT_LEFT;
     }
 }
 
@@ -33,9 +37,11 @@ void CollectButtons(TWinControl* parent, std::vector<TButton*>& buttons) {
 void StartStdCtrls() {
     RegisterComponentClass(TLabel::StaticClassInfo());
     RegisterComponentClass(TButton::StaticClassInfo());
+    RegisterComponentClass(TMemo::StaticClassInfo());
 }
 
 void EndStdCtrls() {
+    UnregisterComponentClass(TMemo::StaticClassInfo());
     UnregisterComponentClass(TButton::StaticClassInfo());
     UnregisterComponentClass(TLabel::StaticClassInfo());
 }
@@ -65,8 +71,9 @@ const TClassInfo& TCustomLabel::StaticClassInfo() {
 
 const TClassInfo& TLabel::StaticClassInfo() {
     static const TClassInfo info{
-        "TLabel", &TCustomLabel::StaticClassInfo(), {}, {}, {},
-        [](TComponent* owner) -> TComponent* { return new TLabel(owner); },
+        "TLabel", &TCustomLabel::StaticClassInfo(),
+        {},       {},
+        {},       [](TComponent* owner) -> TComponent* { return new TLabel(owner); },
     };
     return info;
 }
@@ -178,8 +185,11 @@ void TCustomLabel::FontChanged() {
 void TCustomLabel::WndProc(TMessage& message) {
     switch (message.Msg) {
     case CM_ENABLEDCHANGED:
-    case CM_BIDIMODECHANGED: Invalidate(); break;
-    default: break;
+    case CM_BIDIMODECHANGED:
+        Invalidate();
+        break;
+    default:
+        break;
     }
     TGraphicControl::WndProc(message);
 }
@@ -283,7 +293,8 @@ void TButton::WndProc(TMessage& message) {
     case WM_KILLFOCUS:
         UpdateDefaultLooks(GetParentForm(this), reinterpret_cast<HWND>(message.WParam));
         break;
-    default: break;
+    default:
+        break;
     }
     TWinControl::WndProc(message);
 }

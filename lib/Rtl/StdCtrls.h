@@ -94,5 +94,5 @@ private:
     bool shownAsDefault_ = false;
 };
 
-// Registers TLabel and TButton for stored form descriptions.
+// Registers TLabel, TButton and TMemo (Memo.h) for stored form descriptions.
 extern const TUnitInfo RtlStdCtrlsUnit;

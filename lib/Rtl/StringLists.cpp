@@ -1,5 +1,7 @@
 #include "StringLists.h"
 
+#include <algorithm>
+
 #include "Format.h"
 
 const TClassInfo& TStrings::StaticClassInfo() {
@@ -22,7 +24,9 @@ void TStrings::SetStrings(int32_t index, const AnsiString& text) {
     InsertObject(index, text, object);
 }
 
-TObject* TStrings::Objects(int32_t) const { return nullptr; }
+TObject* TStrings::Objects(int32_t) const {
+    return nullptr;
+}
 
 void TStrings::SetObjects(int32_t, TObject*) {}
 
@@ -87,6 +91,17 @@ void TStrings::SetText(const AnsiString& text) {
         throw;
     }
     EndUpdate();
+}
+
+void TStrings::SaveToStream(TStream& stream) const {
+    const AnsiString text = Text();
+    size_t written = 0;
+    // Streams move at most 2 GB per call.
+    while (written < text.size()) {
+        const auto chunk = static_cast<int32_t>(std::min<size_t>(text.size() - written, 0x40000000));
+        stream.WriteBuffer(text.data() + written, chunk);
+        written += static_cast<size_t>(chunk);
+    }
 }
 
 void TStrings::BeginUpdate() {
@@ -166,7 +181,9 @@ void TStringList::Delete(int32_t index) {
     Changed();
 }
 
-void TStringList::Insert(int32_t index, const AnsiString& text) { InsertObject(index, text, nullptr); }
+void TStringList::Insert(int32_t index, const AnsiString& text) {
+    InsertObject(index, text, nullptr);
+}
 
 void TStringList::InsertObject(int32_t index, const AnsiString& text, TObject* object) {
     if (index < 0 || index > Count())

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Classes.h"
+#include "Streams.h"
 
 class TStrings : public TPersistent {
     RTL_DECLARE_CLASS_INFO()
@@ -14,6 +15,7 @@ public:
     virtual int32_t Count() const = 0;
     // Index errors raise EStringListError "List index out of bounds (%d)".
     virtual AnsiString Strings(int32_t index) const = 0;
+    AnsiString operator[](int32_t index) const { return Strings(index); }
     // Keeps the entry's object.
     virtual void SetStrings(int32_t index, const AnsiString& text);
     virtual TObject* Objects(int32_t index) const;
@@ -33,7 +35,13 @@ public:
     virtual AnsiString Text() const;
     virtual void SetText(const AnsiString& text);
 
-    // Brackets around many edits; the list hears of the outermost bracket only.
+    // The bytes of Text (every entry followed by CR LF), as they are.
+    void SaveToStream(TStream& stream) const;
+    // The same into a new file (an existing one is replaced). Raises EFCreateError "Cannot
+    // create file <path>" (failing call CreateFileA, subject the path). Windows only.
+    void SaveToFile(const AnsiString& path) const;
+
+    // Brackets around many edits, counted; the list hears of the outermost bracket only.
     void BeginUpdate();
     void EndUpdate();
 

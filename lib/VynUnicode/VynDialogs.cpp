@@ -5,8 +5,7 @@
 #include <climits>
 #include <memory>
 
-#include "Handles.h"
-#include "OSError.h"
+#include "Clipbrd.h"
 #include "TextConversion.h"
 #include "VynFormatStrUtils.h"
 #include "VynSysUtils.h"
@@ -18,10 +17,10 @@ namespace {
 // Resource strings of the unit. Each record's identifier is the address of its default text until
 // the build numbers the strings into the program's string table; a translation then replaces them
 // with the rest of the program's resource strings.
-#define VYN_RESOURCE_STRING(Name, Text)                                                                \
-    const TResStringRec* Name() {                                                                       \
-        static const TResStringRec record{nullptr, reinterpret_cast<uintptr_t>(Text)};                 \
-        return &record;                                                                                 \
+#define VYN_RESOURCE_STRING(Name, Text)                                                                      \
+    const TResStringRec* Name() {                                                                            \
+        static const TResStringRec record{nullptr, reinterpret_cast<uintptr_t>(Text)};                       \
+        return &record;                                                                                      \
     }
 
 VYN_RESOURCE_STRING(SMsgDlgWarning, "Warning")
@@ -73,11 +72,16 @@ const TButtonInfo& ButtonInfo(unsigned button) {
 // The system icon of a dialog type, or 0 for none.
 WORD IconOf(unsigned type) {
     switch (type) {
-    case MsgWarning: return 32515;     // IDI_EXCLAMATION
-    case MsgError: return 32513;       // IDI_HAND
-    case MsgInformation: return 32516; // IDI_ASTERISK
-    case MsgConfirmation: return 32514; // IDI_QUESTION
-    default: return 0;
+    case MsgWarning:
+        return 32515; // IDI_EXCLAMATION
+    case MsgError:
+        return 32513; // IDI_HAND
+    case MsgInformation:
+        return 32516; // IDI_ASTERISK
+    case MsgConfirmation:
+        return 32514; // IDI_QUESTION
+    default:
+        return 0;
     }
 }
 
@@ -89,46 +93,6 @@ bool Contains(MsgDlgButtons set, unsigned button) {
 // out only the padded border width, which the dialog does not need.
 constexpr UINT ClassicNonClientMetricsSize = 340;
 static_assert(sizeof(NONCLIENTMETRICSA) >= ClassicNonClientMetricsSize);
-
-// The clipboard, open for one change.
-class TOpenClipboard {
-public:
-    explicit TOpenClipboard(HWND owner) {
-        if (!::OpenClipboard(owner))
-            RaiseLastOSError("OpenClipboard");
-    }
-    ~TOpenClipboard() { ::CloseClipboard(); }
-    TOpenClipboard(const TOpenClipboard&) = delete;
-    TOpenClipboard& operator=(const TOpenClipboard&) = delete;
-};
-
-// Puts a copy of the bytes on the open clipboard; the clipboard owns the copy once it took it.
-void SetClipboardBytes(UINT format, const void* bytes, size_t size) {
-    UniqueGlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, size));
-    if (!memory)
-        RaiseLastOSError("GlobalAlloc");
-    {
-        const GlobalMemoryLock<char> target(memory.get());
-        if (!target)
-            RaiseLastOSError("GlobalLock");
-        std::copy_n(static_cast<const char*>(bytes), size, target.get());
-    }
-    if (::SetClipboardData(format, memory.get()) == nullptr)
-        RaiseLastOSError("SetClipboardData");
-    static_cast<void>(memory.release()); // the clipboard owns it now
-}
-
-void CopyTextToClipboard(HWND owner, const WideString& text) {
-    TOpenClipboard clipboard(owner);
-    if (!::EmptyClipboard())
-        RaiseLastOSError("EmptyClipboard");
-    SetClipboardBytes(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(char16_t));
-    // The Windows 95 family does not make ANSI text from Unicode text for other programs.
-    if (!VynPlatformIsNT) {
-        const AnsiString ansi = WideToAnsi(text);
-        SetClipboardBytes(CF_TEXT, ansi.c_str(), ansi.size() + 1);
-    }
-}
 
 WideString WithoutAmpersands(WideString text) {
     text.erase(std::remove(text.begin(), text.end(), u'&'), text.end());
@@ -160,12 +124,18 @@ WideString ApplicationWideTitle() {
 
 WideString GetMessageCaption(MsgType type) {
     switch (type & 0x7F) {
-    case MsgWarning: return LoadResStringWide(SMsgDlgWarning());
-    case MsgError: return LoadResStringWide(SMsgDlgError());
-    case MsgInformation: return LoadResStringWide(SMsgDlgInformation());
-    case MsgConfirmation: return LoadResStringWide(SMsgDlgConfirm());
-    case MsgCustom: return {};
-    default: throw EVynInternalError("Unexpected MsgType in GetMessageCaption.");
+    case MsgWarning:
+        return LoadResStringWide(SMsgDlgWarning());
+    case MsgError:
+        return LoadResStringWide(SMsgDlgError());
+    case MsgInformation:
+        return LoadResStringWide(SMsgDlgInformation());
+    case MsgConfirmation:
+        return LoadResStringWide(SMsgDlgConfirm());
+    case MsgCustom:
+        return {};
+    default:
+        throw EVynInternalError("Unexpected MsgType in GetMessageCaption.");
     }
 }
 
@@ -213,7 +183,7 @@ WideString TVynMessageForm::DialogClipboardText() {
 void TVynMessageForm::CustomKeyDown(TObject*, WORD& key, TShiftState shift) {
     if (shift == ssCtrl && key == 'C') {
         ::MessageBeep(0);
-        CopyTextToClipboard(Handle(), DialogClipboardText());
+        Clipboard().SetAsWideText(DialogClipboardText());
     }
 }
 
@@ -247,7 +217,9 @@ TVynMessageForm* BuildMessageForm(const WideString& message, MsgType type, MsgDl
     TCanvas& canvas = form->Canvas();
     canvas.Font().AssignFont(form->Font());
     form->SetKeyPreview(true);
-    form->OnKeyDown = [self](TObject* sender, WORD& key, TShiftState shift) { self->CustomKeyDown(sender, key, shift); };
+    form->OnKeyDown = [self](TObject* sender, WORD& key, TShiftState shift) {
+        self->CustomKeyDown(sender, key, shift);
+    };
 
     int32_t horzMargin, vertMargin, horzSpacing, vertSpacing, buttonWidth, buttonHeight, buttonSpacing;
     RECT textRect{0, 0, ::GetSystemMetrics(SM_CXSCREEN) / 2, 0};
@@ -271,7 +243,8 @@ TVynMessageForm* BuildMessageForm(const WideString& message, MsgType type, MsgDl
                 continue;
             const WideString caption = GetButtonCaption(static_cast<MsgDlgBtn>(button));
             RECT captionRect{0, 0, 0, 0};
-            VynDrawTextW(dc, caption.c_str(), -1, &captionRect, DT_CALCRECT | DT_LEFT | DT_SINGLELINE | readingFlags);
+            VynDrawTextW(dc, caption.c_str(), -1, &captionRect,
+                         DT_CALCRECT | DT_LEFT | DT_SINGLELINE | readingFlags);
             buttonWidth = std::max<int32_t>(buttonWidth, captionRect.right - captionRect.left + 8);
         }
         // The label shows the message as given, so an ampersand in it is no accelerator mark.
@@ -305,7 +278,8 @@ TVynMessageForm* BuildMessageForm(const WideString& message, MsgType type, MsgDl
         image->SetIcon(::LoadIconA(nullptr, MAKEINTRESOURCEA(icon)));
         // Right-to-left text is read from the right: the icon sits on that side, where the label
         // leaves room for it.
-        const int32_t imageLeft = form->UseRightToLeftAlignment() ? clientWidth - horzMargin - 32 : horzMargin;
+        const int32_t imageLeft =
+            form->UseRightToLeftAlignment() ? clientWidth - horzMargin - 32 : horzMargin;
         image->SetBounds(imageLeft, vertMargin, 32, 32);
     }
 
@@ -315,7 +289,8 @@ TVynMessageForm* BuildMessageForm(const WideString& message, MsgType type, MsgDl
     label->SetShowAccelChar(false);
     label->SetWordWrap(true);
     label->SetCaption(message);
-    label->SetBounds(textRect.left, textRect.top, textRect.right - textRect.left, textRect.bottom - textRect.top);
+    label->SetBounds(textRect.left, textRect.top, textRect.right - textRect.left,
+                     textRect.bottom - textRect.top);
     label->SetBiDiMode(form->BiDiMode());
     int32_t labelLeft = iconTextWidth - textRect.right + horzMargin;
     if (label->UseRightToLeftAlignment())
@@ -323,10 +298,12 @@ TVynMessageForm* BuildMessageForm(const WideString& message, MsgType type, MsgDl
     label->SetBounds(labelLeft, vertMargin, textRect.right, textRect.bottom);
     form->Message = label;
 
-    const unsigned defaultButton =
-        Contains(buttons, MsgBtnOK) ? MsgBtnOK : Contains(buttons, MsgBtnYes) ? MsgBtnYes : MsgBtnRetry;
-    const unsigned cancelButton =
-        Contains(buttons, MsgBtnCancel) ? MsgBtnCancel : Contains(buttons, MsgBtnNo) ? MsgBtnNo : MsgBtnOK;
+    const unsigned defaultButton = Contains(buttons, MsgBtnOK)    ? MsgBtnOK
+                                   : Contains(buttons, MsgBtnYes) ? MsgBtnYes
+                                                                  : MsgBtnRetry;
+    const unsigned cancelButton = Contains(buttons, MsgBtnCancel) ? MsgBtnCancel
+                                  : Contains(buttons, MsgBtnNo)   ? MsgBtnNo
+                                                                  : MsgBtnOK;
     int32_t x = (clientWidth - buttonGroupWidth) / 2;
     for (unsigned value = 0; value < ButtonCount; ++value) {
         if (!Contains(buttons, value))
@@ -352,8 +329,8 @@ TVynMessageForm* BuildMessageForm(const WideString& message, MsgType type, MsgDl
     return form.release();
 }
 
-int32_t MessageDialogPosHelp(const WideString& message, MsgType type, MsgDlgButtons buttons, int32_t helpContext,
-                             int32_t x, int32_t y, const WideString& helpFile) {
+int32_t MessageDialogPosHelp(const WideString& message, MsgType type, MsgDlgButtons buttons,
+                             int32_t helpContext, int32_t x, int32_t y, const WideString& helpFile) {
     std::unique_ptr<TVynMessageForm> form(BuildMessageForm(message, type, buttons));
     form->SetHelpContext(helpContext);
     form->SetHelpFile(WideToAnsi(helpFile));

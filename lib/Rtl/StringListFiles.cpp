@@ -1,0 +1,20 @@
+// The file side of the string lists, apart from their portable part.
+#include <windows.h>
+
+#include "Format.h"
+#include "HandleStream.h"
+#include "Handles.h"
+#include "StringLists.h"
+#include "TextConversion.h"
+
+void TStrings::SaveToFile(const AnsiString& path) const {
+    UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        EFCreateError failure(Format("Cannot create file %s", {path}));
+        failure.SetFailure("CreateFileA", AnsiToWide(path));
+        throw failure;
+    }
+    THandleStream stream(file.get());
+    SaveToStream(stream);
+}
