@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <cstdint>
 
 #include "Exceptions.h"
@@ -88,8 +89,9 @@ WideString WriteErrorFile(const WideString& text) {
     }
     TVynStringList lines;
     lines.SetAllText(text);
-    for (int32_t number = 1; number > 0; ++number) {
-        const WideString path = FormatWide(u"%s%s_Error_%.4d.txt", {folder, name, number});
+    for (int64_t number = 1; number <= INT32_MAX; ++number) {
+        const WideString path =
+            FormatWide(u"%s%s_Error_%.4d.txt", {folder, name, static_cast<int32_t>(number)});
         UniqueFileHandle file(VynCreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                              FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
