@@ -80,6 +80,9 @@ inline void CloseLocalMemory(HLOCAL h) noexcept { ::LocalFree(h); }
 inline void CloseGlobalMemory(HGLOBAL h) noexcept { ::GlobalFree(h); }
 inline void CloseSid(PSID h) noexcept { ::FreeSid(h); }
 inline void UnmapView(void* view) noexcept { ::UnmapViewOfFile(view); }
+inline void DeregisterEventSourceHandle(HANDLE h) noexcept {
+    ::DeregisterEventSource(h);
+}
 constexpr intptr_t InvalidHandleValue = -1;
 } // namespace HandleDetail
 
@@ -94,6 +97,8 @@ using UniqueLocalMemory = UniqueHandle<HLOCAL, HandleDetail::CloseLocalMemory>;
 using UniqueGlobalMemory = UniqueHandle<HGLOBAL, HandleDetail::CloseGlobalMemory>;
 // A view of a file mapping (MapViewOfFile).
 using UniqueMappedView = UniqueHandle<void*, HandleDetail::UnmapView>;
+// An event source of the system's event log (RegisterEventSource); deregistered on release.
+using UniqueEventSource = UniqueHandle<HANDLE, HandleDetail::DeregisterEventSourceHandle>;
 // A SID the system allocated (AllocateAndInitializeSid); FreeSid releases it.
 using UniqueSid = UniqueHandle<PSID, HandleDetail::CloseSid>;
 // GDI objects, typed so that get() needs no cast.

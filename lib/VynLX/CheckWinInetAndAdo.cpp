@@ -4,7 +4,10 @@
 
 #include "TextConversion.h"
 #include "VynDialogs.h"
+#include "VynFormatStrUtils.h"
+#include "VynLXSystemInfo.h"
 #include "VynLXUtils.h"
+#include "VynSysUtils.h"
 
 const char DefaultDownloadSite[] = "http://www.ferrule-setup.org/download/";
 
@@ -46,6 +49,15 @@ constexpr char16_t SRequires[] = u"This program requires %s.";
 constexpr char16_t SDownloadFrom[] = u"You can download it from %s";
 constexpr char SInternetExplorerSite[] = "http://www.microsoft.com/windows/ie/downloads/";
 constexpr char SWindowsCd[] = "your Windows CD.";
+
+// ---- Texts of the system-information block
+
+constexpr char16_t SNotInstalled[] = u"(Not Installed)";
+constexpr char16_t SReportViewerLibrary[] = u"RpaWInet.dll";
+constexpr char16_t SUnstableReportViewer[] =
+    u"Warning: your version of RpaWInet.dll is known to be unstable.";
+constexpr char16_t SUnstableReportViewerMaker[] = u"CompuServe";
+constexpr const char16_t* OfficeAppNames[OfficeAppCount] = {u"Word", u"Excel", u"Outlook", u"Access"};
 
 // ---- Fixed texts
 
@@ -136,6 +148,7 @@ void StartCheckWinInetAndAdo() {
         ModuleList = ownedModuleList.get();
         AddToModuleList(GetProgramPath());
         DetectInstalledVersions();
+        SystemInfoProc = AddSystemInfo;
     } catch (...) {
         ReleaseModuleList();
         ForgetRows();
@@ -147,6 +160,8 @@ void StartCheckWinInetAndAdo() {
 void EndCheckWinInetAndAdo() {
     if (unitStarts == 0 || --unitStarts > 0)
         return;
+    if (SystemInfoProc == AddSystemInfo)
+        SystemInfoProc = nullptr;
     ReleaseModuleList();
     ForgetRows();
 }
@@ -174,4 +189,93 @@ bool CheckRequirements(TSystemComponents required) {
         return false;
     }
     return true;
+}
+
+namespace {
+
+void AppendModuleVersions(TVynStringList& lines) {
+    if (ModuleList == nullptr)
+        return;
+    for (int32_t i = 0; i < ModuleList->Count(); ++i) {
+        const WideString path = ModuleList->Entry(i);
+        const WideString version = FileExistsWide(path) ? ComponentVersionToStr(2, ReadFileVersion(path))
+                                                        : WideString(SNotInstalled);
+        lines.AppendEntry(ExtractFileNameNoExt(path) + u": " + version);
+    }
+}
+
+WideString LocaleLine(const WideString& label, LCID locale) {
+    return label + FormatWide(u"%d", {static_cast<int32_t>(locale)}) + u": " +
+           GetLocaleLanguageCountry(locale);
+}
+
+void AppendSystemAndUser(TVynStringList& lines) {
+    lines.AppendEntry(u"OS = " + GetWindowsVersionText());
+    WideString kernelProduct;
+    const TComponentVersion kernel = GetKernelVersion(kernelProduct);
+    lines.AppendEntry(u"Kernel = " + ComponentVersionToStr(0, kernel) + u" (" + kernelProduct + u")");
+    if (VynPlatformIsNT)
+        lines.AppendEntry(WideString(u"Administrator = ") + (IsAdministrator() ? u"True" : u"False"));
+    lines.AppendEntry(u"Computer Name = " + GetComputerNameText() + u" (" + GetUserNameText() + u")");
+    const LCID systemLocale = ::GetSystemDefaultLCID();
+    const LCID userLocale = ::GetUserDefaultLCID();
+    lines.AppendEntry(LocaleLine(u"System Locale ID = ", systemLocale));
+    if (userLocale != systemLocale)
+        lines.AppendEntry(LocaleLine(u"User Locale ID = ", userLocale));
+    try {
+        lines.AppendEntry(u"Sort Order = " + GetLocaleText(userLocale, LOCALE_SSORTNAME));
+    } catch (...) {
+        // The sort order is the one line the block can do without, whatever stops it.
+    }
+    const UINT codePage = ::GetACP();
+    lines.AppendEntry(FormatWide(u"ANSI Code Page = %d,  ", {static_cast<int32_t>(codePage)}) +
+                      GetCodePageIsoName(codePage));
+    lines.AppendEntry(u"System Time = " + CurrentDateTimeText());
+}
+
+void AppendLines(TVynStringList& lines, const std::vector<WideString>& more) {
+    for (const WideString& line : more)
+        lines.AppendEntry(line);
+}
+
+void AppendInstalledComponents(TVynStringList& lines) {
+    for (int row = 0; row < SystemComponentCount; ++row) {
+        const TComponentRequirement& requirement = ComponentRequirements[row];
+        WideString line =
+            requirement.Key + u"\t(" + ComponentVersionToStr(0, requirement.InstalledVersion) + u")";
+        if (row == MAPI)
+            line += u"   (" + GetMessagingCompany() + u")";
+        lines.AppendEntry(line);
+    }
+    WideString viewerCompany;
+    const TComponentVersion viewer = GetReportViewerVersion(viewerCompany);
+    if (viewer == 0)
+        return;
+    lines.AppendEntry(WideString(SReportViewerLibrary) + u"\t(" + ComponentVersionToStr(0, viewer) +
+                      u")   (" + viewerCompany + u")");
+    if (viewer < MakeComponentVersion(3, 14, 0, 0) && viewerCompany.starts_with(SUnstableReportViewerMaker))
+        lines.AppendEntry(SUnstableReportViewer);
+}
+
+} // namespace
+
+void AddSystemInfo(TVynStringList& lines) {
+    TVynUpdateBracket bracket(lines);
+    lines.RemoveAll();
+    AppendModuleVersions(lines);
+    lines.AppendEntry(RsSystemInfoSeparator);
+    AppendSystemAndUser(lines);
+    lines.AppendEntry(RsSystemInfoSeparator);
+    AppendLines(lines, RunningMemoryLines());
+    const std::vector<WideString> diskLines = RunningWindowsDiskLines();
+    if (!diskLines.empty()) {
+        lines.AppendEntry(RsSystemInfoSeparator);
+        AppendLines(lines, diskLines);
+    }
+    lines.AppendEntry(RsSystemInfoSeparator);
+    AppendInstalledComponents(lines);
+    lines.AppendEntry(RsSystemInfoSeparator);
+    for (int app = 0; app < OfficeAppCount; ++app)
+        lines.AppendEntry(WideString(OfficeAppNames[app]) + u"=" + OfficeAppVersions[app].Version);
+    lines.AppendEntry(RsSystemInfoSeparator);
 }

@@ -73,7 +73,14 @@ extern TVynStringList* ModuleList;
 // Adds the path unless an equal entry is already there.
 void AddToModuleList(const WideString& path);
 
+// Replaces the list's entries with the error report's system-information block: each module of
+// ModuleList with its version (or "(Not Installed)"), the system and the user, memory, the
+// Windows folder's disk, the table's installed versions, the report viewer, the Office
+// applications, in parts separated by 37 dashes. A sort order the system cannot tell is left out.
+void AddSystemInfo(TVynStringList& lines);
+
 // Start: sets the texts of every row, creates ModuleList with the program's path, runs the
-// eleven detectors in row order. End: frees ModuleList and forgets the texts and versions.
+// eleven detectors in row order, installs AddSystemInfo as SystemInfoProc. End: removes it
+// (unless another has replaced it since), frees ModuleList and forgets the texts and versions.
 // Counted: only the first start and the last end do the work.
 extern const TUnitInfo CheckWinInetAndAdoUnit;

@@ -363,15 +363,16 @@ BOOL VynGetUserNameW(char16_t* buffer, DWORD* size) {
     return CopyAnsiName(called, ansi, buffer, size, true, ERROR_INSUFFICIENT_BUFFER);
 }
 
-int VynGetLocaleInfoW(LCID locale, LCTYPE type, char16_t* buffer, int capacity) {
-    if (VynPlatformIsNT)
-        return ::GetLocaleInfoW(locale, type, WinBuffer(buffer), capacity);
-    // The byte length is asked first: a double-byte text needs more bytes than the caller has units.
-    const int bytes = ::GetLocaleInfoA(locale, type, nullptr, 0);
+namespace {
+
+// The ANSI path of a call that writes text into a caller's buffer and counts its terminator: the
+// byte length is asked first, since a double-byte text needs more bytes than the caller has units.
+template <typename AnsiCall> int WidenedTextResult(AnsiCall ansiCall, char16_t* buffer, int capacity) {
+    const int bytes = ansiCall(nullptr, 0);
     if (bytes <= 0)
         return 0;
     std::vector<char> ansi(static_cast<size_t>(bytes));
-    const int written = ::GetLocaleInfoA(locale, type, ansi.data(), bytes);
+    const int written = ansiCall(ansi.data(), bytes);
     if (written <= 0)
         return 0;
     const WideString text = Widen(ansi.data(), strnlen(ansi.data(), static_cast<size_t>(written)));
@@ -384,6 +385,43 @@ int VynGetLocaleInfoW(LCID locale, LCTYPE type, char16_t* buffer, int capacity) 
     }
     std::memcpy(buffer, text.c_str(), static_cast<size_t>(needed) * sizeof(char16_t));
     return needed;
+}
+
+} // namespace
+
+int VynGetLocaleInfoW(LCID locale, LCTYPE type, char16_t* buffer, int capacity) {
+    if (VynPlatformIsNT)
+        return ::GetLocaleInfoW(locale, type, WinBuffer(buffer), capacity);
+    return WidenedTextResult(
+        [&](char* ansi, int bytes) { return ::GetLocaleInfoA(locale, type, ansi, bytes); }, buffer, capacity);
+}
+
+int VynGetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME* date, const char16_t* format,
+                      char16_t* buffer, int capacity) {
+    if (VynPlatformIsNT)
+        return ::GetDateFormatW(locale, flags, date, format != nullptr ? WinText(format) : nullptr,
+                                WinBuffer(buffer), capacity);
+    const AnsiString ansiFormat = Narrow(format);
+    return WidenedTextResult(
+        [&](char* ansi, int bytes) {
+            return ::GetDateFormatA(locale, flags, date, format != nullptr ? ansiFormat.c_str() : nullptr,
+                                    ansi, bytes);
+        },
+        buffer, capacity);
+}
+
+int VynGetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time, const char16_t* format,
+                      char16_t* buffer, int capacity) {
+    if (VynPlatformIsNT)
+        return ::GetTimeFormatW(locale, flags, time, format != nullptr ? WinText(format) : nullptr,
+                                WinBuffer(buffer), capacity);
+    const AnsiString ansiFormat = Narrow(format);
+    return WidenedTextResult(
+        [&](char* ansi, int bytes) {
+            return ::GetTimeFormatA(locale, flags, time, format != nullptr ? ansiFormat.c_str() : nullptr,
+                                    ansi, bytes);
+        },
+        buffer, capacity);
 }
 
 namespace {

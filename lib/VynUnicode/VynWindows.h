@@ -51,6 +51,12 @@ BOOL VynGetUserNameW(char16_t* buffer, DWORD* size);
 // the ANSI path a text longer than the buffer fails with ERROR_INSUFFICIENT_BUFFER, as the wide
 // call does.
 int VynGetLocaleInfoW(LCID locale, LCTYPE type, char16_t* buffer, int capacity);
+// A date or time in the locale's formats (or in format when it is not null); lengths and
+// failures as VynGetLocaleInfoW.
+int VynGetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME* date, const char16_t* format,
+                      char16_t* buffer, int capacity);
+int VynGetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time, const char16_t* format,
+                      char16_t* buffer, int capacity);
 
 int VynDrawTextW(HDC dc, const char16_t* text, int count, RECT* rect, UINT format);
 // The size of the first count units of text in the context's font; on the ANSI path the size of

@@ -1,7 +1,6 @@
-// The processor, module, memory and disk lines of the error report from given data.
+// The processor and module lines of the error report from given data.
 #include <gtest/gtest.h>
 
-#include "TraceMemoryDiskLines.h"
 #include "TraceModuleLines.h"
 #include "TraceProcessorText.h"
 #include "TraceReportStrings.h"
@@ -106,33 +105,11 @@ TEST(ModuleLines, AddressesAboveFourGigabytesKeepEveryDigit) {
     EXPECT_EQ(ModuleReportLines({}), std::vector<AnsiString>{"List of loaded modules:"});
 }
 
-TEST(MemoryLines, MegabytesBeyondFourGigabytesAreNotCut) {
-    TMemoryFigures memory;
-    memory.TotalPhysical = 8ull << 30;
-    memory.AvailPhysical = (5ull << 30) + (1 << 20) - 1;
-    memory.MemoryLoad = 37;
-    const std::vector<WideString> lines = MemoryLines(memory);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], u"Total Physical Memory: 8192 MB");
-    EXPECT_EQ(lines[1], u"Avail Physical Memory: 5120 MB");
-    EXPECT_EQ(lines[2], u"Memory Load: 37%");
-}
-
-TEST(DiskLines, TheDriveAndItsSizesInMegabytes) {
-    const std::vector<WideString> lines = WindowsDiskLines(u"C:", 500ull << 30, (3ull << 40) / 1024);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], u"Total Windows HD Space (C:) = 512000 MB");
-    EXPECT_EQ(lines[1], u"Free Windows HD Space = 3072 MB");
-    EXPECT_EQ(WindowsDiskLines(u"\\\\server\\share", 0, 0)[0],
-              u"Total Windows HD Space (\\\\server\\share) = 0 MB");
-}
-
 TEST(ReportStrings, TheBodyTextsAreThoseReportsHaveAlwaysShown) {
     EXPECT_STREQ(RsActiveControl, "Active Controls hiearchy:");
     EXPECT_STREQ(RsOSVersion, "System   : %s %s, Version: %d.%d, Build: %x, \"%s\"");
     EXPECT_STREQ(RsProcessor, "Processor: %s, %s, %d MHz %s%s");
     EXPECT_STREQ(RsScreenRes, "Display  : %dx%d pixels, %d bpp");
-    EXPECT_EQ(std::u16string(RsSystemInfoSeparator), std::u16string(37, u'-'));
 }
 
 } // namespace

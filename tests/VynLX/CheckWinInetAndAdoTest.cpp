@@ -1,10 +1,18 @@
-// The prerequisite table: its fixed rows and the versions the unit's start detects.
+// The prerequisite table: its fixed rows and the versions the unit's start detects; the
+// system-information block of the error report and its hook.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
 #include <string_view>
+#include <vector>
 
 #include "CheckWinInetAndAdo.h"
+#include "VersionResource.h"
+#include "VynFormatStrUtils.h"
+#include "VynLXSystemInfo.h"
 #include "VynLXUtils.h"
+#include "VynWindows.h"
 #include "WineTestSupport.h"
 
 namespace {
@@ -108,6 +116,202 @@ TEST_F(RequirementTable, ADetectorThatRaisesStopsTheStartWithNothingLeft) {
     EXPECT_EQ(ModuleList, nullptr);
     EXPECT_EQ(ComponentRequirements[IE].InstalledVersion, 0u);
     EXPECT_EQ(ComponentRequirements[IE].Key, u"");
+}
+
+std::vector<WideString> EntriesOf(const TVynStringList& list) {
+    std::vector<WideString> entries;
+    for (int32_t i = 0; i < list.Count(); ++i)
+        entries.push_back(list.Entry(i));
+    return entries;
+}
+
+bool StartsWith(const WideString& text, const WideString& prefix) {
+    return text.starts_with(prefix);
+}
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring program(path);
+    return program.substr(0, program.find_last_of(L'\\') + 1);
+}
+
+// A copy of the stand-in with the given file version and company name.
+std::wstring VersionedCopy(const std::wstring& path, const uint16_t (&version)[4],
+                           const std::wstring& company) {
+    TVersionResourceShape shape;
+    std::copy(std::begin(version), std::end(version), shape.FileVersion);
+    shape.StringTables = {{L"040904b0", {{L"CompanyName", company}}}};
+    shape.Translations = {0x04B00409};
+    CopyWithVersionResource(HostPath(STANDIN_DAO_PATH), path, BuildVersionResource(shape));
+    return path;
+}
+
+const wchar_t JetClass[] = L"{F0E1D2C3-0000-4000-8000-00000000004A}";
+
+TEST_F(RequirementTable, TheSystemInformationBlockOfThePrefixPartByPart) {
+    const TRegisteredServer jet(L"Microsoft.Jet.OLEDB.4.0", JetClass, HostPath(STANDIN_JET_PATH));
+    TUnitStartup units{&VynLXUtilsUnit, &CheckWinInetAndAdoUnit};
+    ScratchFolder folder(L"SystemInfoBlock");
+    const WideString versioned =
+        Wide(VersionedCopy(folder.Path() + L"\\Reporting.dll", {3, 60, 5, 7}, L"Maker"));
+    const WideString missing = Wide(folder.Path() + L"\\Missing Library.dll");
+    AddToModuleList(versioned);
+    AddToModuleList(missing);
+    TVynStringList list;
+    list.AppendEntry(u"left from before");
+    AddSystemInfo(list);
+    ModuleList->RemoveAt(ModuleList->PositionOf(missing));
+    ModuleList->RemoveAt(ModuleList->PositionOf(versioned));
+    const std::vector<WideString> lines = EntriesOf(list);
+    const WideString separator(37, u'-');
+    ASSERT_EQ(lines.size(), 37u) << Win(list.AllText());
+
+    // The modules: this program has no version resource.
+    EXPECT_EQ(lines[0], u"VynLXTests: 0.0 r0");
+    EXPECT_EQ(lines[1], u"Reporting: 3.60 r5");
+    EXPECT_EQ(lines[2], u"Missing Library: (Not Installed)");
+    EXPECT_EQ(lines[3], separator);
+
+    // The system and the user.
+    EXPECT_EQ(lines[4], u"OS = NT 6.1 (Build 7601) Service Pack 1");
+    // Kernel = <four numbers> (<product name>): Wine names itself.
+    EXPECT_PRED2(StartsWith, lines[5], u"Kernel = ");
+    EXPECT_TRUE(lines[5].ends_with(u" (Wine)")) << Win(lines[5]);
+    EXPECT_EQ(std::count(lines[5].begin(), lines[5].end(), u'.'), 3) << Win(lines[5]);
+    EXPECT_TRUE(lines[6] == u"Administrator = True" || lines[6] == u"Administrator = False") << Win(lines[6]);
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD computerSize = MAX_COMPUTERNAME_LENGTH + 1;
+    ASSERT_TRUE(::GetComputerNameW(computer, &computerSize));
+    wchar_t user[256] = {};
+    DWORD userSize = 256;
+    ASSERT_TRUE(::GetUserNameW(user, &userSize));
+    EXPECT_EQ(lines[7], u"Computer Name = " + Wide(computer) + u" (" + Wide(user) + u")");
+    const LCID systemLocale = ::GetSystemDefaultLCID();
+    wchar_t language[80] = {};
+    wchar_t country[80] = {};
+    ::GetLocaleInfoW(systemLocale, LOCALE_SENGLANGUAGE, language, 80);
+    ::GetLocaleInfoW(systemLocale, LOCALE_SENGCOUNTRY, country, 80);
+    EXPECT_EQ(lines[8], u"System Locale ID = " + Wide(std::to_wstring(systemLocale)) + u": " +
+                            Wide(language) + u" (" + Wide(country) + u")");
+    // The prefix's user locale is its system locale.
+    ASSERT_EQ(::GetUserDefaultLCID(), systemLocale);
+    EXPECT_PRED2(StartsWith, lines[9], u"Sort Order = ");
+    EXPECT_EQ(lines[10], u"ANSI Code Page = 1252,  ISO 8859-1,  Latin 1 (ANSI)");
+    EXPECT_PRED2(StartsWith, lines[11], u"System Time = ");
+    EXPECT_GT(lines[11].size(), WideString(u"System Time = ").size() + 8);
+    EXPECT_EQ(lines[12], separator);
+
+    // Memory and the Windows disk.
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof memory;
+    ASSERT_TRUE(::GlobalMemoryStatusEx(&memory));
+    EXPECT_EQ(lines[13], FormatWide(u"Total Physical Memory: %d MB",
+                                    {static_cast<long long>(memory.ullTotalPhys >> 20)}));
+    EXPECT_PRED2(StartsWith, lines[14], u"Avail Physical Memory: ");
+    EXPECT_PRED2(StartsWith, lines[15], u"Memory Load: ");
+    EXPECT_EQ(lines[16], separator);
+    EXPECT_PRED2(StartsWith, lines[17], u"Total Windows HD Space (C:) = ");
+    EXPECT_PRED2(StartsWith, lines[18], u"Free Windows HD Space = ");
+    EXPECT_EQ(lines[19], separator);
+
+    // The table, tab-separated, with the messaging library's maker after its row.
+    EXPECT_PRED2(StartsWith, lines[20], u"IE\t(");
+    EXPECT_EQ(lines[21], u"MAPI\t(" + ComponentVersionToStr(0, GetMapi32Version()) + u")   (" +
+                             GetMessagingCompany() + u")");
+    EXPECT_FALSE(GetMessagingCompany().empty());
+    EXPECT_EQ(lines[24], u"JET\t(4.0.0.0)");
+    EXPECT_EQ(lines[25], u"DAO\t(0.0.0.0)");
+    EXPECT_EQ(lines[30], u"CRPE-XLS\t(0.0.0.0)");
+    EXPECT_EQ(lines[31], separator);
+
+    // No report viewer on the prefix; Office is absent too.
+    EXPECT_EQ(lines[32], u"Word=");
+    EXPECT_EQ(lines[33], u"Excel=");
+    EXPECT_EQ(lines[34], u"Outlook=");
+    EXPECT_EQ(lines[35], u"Access=");
+    EXPECT_EQ(lines[36], separator);
+}
+
+TEST_F(RequirementTable, TheReportViewerIsListedAndAnOldCompuServeOneIsWarnedAbout) {
+    TUnitStartup units{&VynLXUtilsUnit, &CheckWinInetAndAdoUnit};
+    const std::wstring viewer = ProgramFolder() + L"Rpawinet.dll";
+    const auto blockAfterTheTable = [] {
+        TVynStringList list;
+        AddSystemInfo(list);
+        const std::vector<WideString> lines = EntriesOf(list);
+        const auto crystalXls = std::find_if(lines.begin(), lines.end(), [](const WideString& line) {
+            return line.starts_with(u"CRPE-XLS\t");
+        });
+        return std::vector<WideString>(crystalXls + 1, lines.end());
+    };
+    struct RemovedAfterwards {
+        std::wstring path;
+        ~RemovedAfterwards() { RemoveFile(path); }
+    } removed{viewer};
+
+    VersionedCopy(viewer, {3, 13, 9, 9}, L"CompuServe Interactive Services");
+    std::vector<WideString> after = blockAfterTheTable();
+    ASSERT_GE(after.size(), 3u);
+    EXPECT_EQ(after[0], u"RpaWInet.dll\t(3.13.9.9)   (CompuServe Interactive Services)");
+    EXPECT_EQ(after[1], u"Warning: your version of RpaWInet.dll is known to be unstable.");
+    EXPECT_EQ(after[2], WideString(37, u'-'));
+
+    VersionedCopy(viewer, {3, 14, 0, 0}, L"CompuServe Interactive Services");
+    after = blockAfterTheTable();
+    EXPECT_EQ(after[0], u"RpaWInet.dll\t(3.14.0.0)   (CompuServe Interactive Services)");
+    EXPECT_EQ(after[1], WideString(37, u'-'));
+
+    VersionedCopy(viewer, {2, 0, 0, 0}, L"Another Maker");
+    after = blockAfterTheTable();
+    EXPECT_EQ(after[0], u"RpaWInet.dll\t(2.0.0.0)   (Another Maker)");
+    EXPECT_EQ(after[1], WideString(37, u'-'));
+}
+
+// Stands in for the system's locale data, failing the sort order's query.
+int LocaleInfoWithoutSortOrder(LCID locale, LCTYPE type, char16_t* buffer, int capacity) {
+    if (type == LOCALE_SSORTNAME)
+        throw std::runtime_error("no sort order");
+    return VynGetLocaleInfoW(locale, type, buffer, capacity);
+}
+
+TEST_F(RequirementTable, ASortOrderThatCannotBeToldDropsOnlyItsLine) {
+    TUnitStartup units{&VynLXUtilsUnit, &CheckWinInetAndAdoUnit};
+    TVynStringList list;
+    const TLocaleInfoQuery previous = SetLocaleInfoQuery(LocaleInfoWithoutSortOrder);
+    try {
+        AddSystemInfo(list);
+    } catch (...) {
+        SetLocaleInfoQuery(previous);
+        throw;
+    }
+    SetLocaleInfoQuery(previous);
+    const std::vector<WideString> lines = EntriesOf(list);
+    const auto locale = std::find_if(lines.begin(), lines.end(), [](const WideString& line) {
+        return line.starts_with(u"System Locale ID = ");
+    });
+    ASSERT_NE(locale, lines.end());
+    ASSERT_NE(locale + 1, lines.end());
+    EXPECT_PRED2(StartsWith, *(locale + 1), u"ANSI Code Page = ");
+    for (const WideString& line : lines)
+        EXPECT_FALSE(line.starts_with(u"Sort Order")) << Win(line);
+}
+
+TEST_F(RequirementTable, TheUnitInstallsItsBlockAsTheHookAndTakesOnlyItsOwnAway) {
+    ASSERT_EQ(SystemInfoProc, nullptr);
+    {
+        TUnitStartup units{&VynLXUtilsUnit, &CheckWinInetAndAdoUnit};
+        EXPECT_EQ(SystemInfoProc, &AddSystemInfo);
+    }
+    EXPECT_EQ(SystemInfoProc, nullptr);
+
+    const TSystemInfoProc another = [](TVynStringList& lines) { lines.AppendEntry(u"another"); };
+    {
+        TUnitStartup units{&VynLXUtilsUnit, &CheckWinInetAndAdoUnit};
+        SystemInfoProc = another;
+    }
+    EXPECT_EQ(SystemInfoProc, another);
+    SystemInfoProc = nullptr;
 }
 
 TEST(SystemComponentSets, BitsFollowTheRows) {

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -14,6 +13,7 @@
 
 #include "Application.h"
 #include "Exceptions.h"
+#include "StandInMapiRecord.h"
 #include "TextConversion.h"
 #include "UnitRegistry.h"
 #include "VynLXMapiUtils.h"
@@ -24,7 +24,6 @@
 
 namespace {
 
-const std::wstring RecordKey = L"Software\\FerruleTests\\Mapi";
 constexpr char NotAvailable[] = "Mapi32.dll is not available at this time.";
 constexpr char NoSendMail[] = "MAPISendMail is not available at this time (in Mapi32.dll).";
 
@@ -35,51 +34,6 @@ template <typename Error, typename Action> std::string MessageOf(Action action) 
         return error.Message();
     }
     return "<nothing raised>";
-}
-
-// One value the stand-in recorded; nothing when it recorded no value of that name.
-std::optional<std::pair<DWORD, std::vector<char>>> Recorded(const char* name) {
-    UniqueRegKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, RecordKey.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
-        return std::nullopt;
-    DWORD type = 0;
-    DWORD size = 0;
-    if (::RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    std::vector<char> data(size);
-    if (::RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    data.resize(size);
-    return std::make_pair(type, std::move(data));
-}
-
-bool RecordedNull(const char* name) {
-    const auto value = Recorded(name);
-    return value && value->first == REG_NONE;
-}
-
-std::string RecordedText(const char* name) {
-    const auto value = Recorded(name);
-    if (!value)
-        return "<not recorded>";
-    if (value->first != REG_SZ)
-        return "<not text>";
-    return std::string(value->second.data());
-}
-
-unsigned long long RecordedNumber(const char* name) {
-    const auto value = Recorded(name);
-    unsigned long long number = 0;
-    if (!value || value->first != REG_QWORD || value->second.size() != sizeof number)
-        return ~0ULL;
-    std::memcpy(&number, value->second.data(), sizeof number);
-    return number;
-}
-
-std::vector<char> RecordedBytes(const char* name) {
-    const auto value = Recorded(name);
-    return value && value->first == REG_BINARY ? value->second : std::vector<char>{};
 }
 
 bool SamePath(const std::string& recorded, const std::wstring& expected) {
@@ -137,7 +91,7 @@ private:
 class SupportMail : public ::testing::Test {
 protected:
     void SetUp() override {
-        DeleteRegistryTree(HKEY_CURRENT_USER, RecordKey);
+        ClearStandInMapiRecord();
         units_ = std::make_unique<TUnitStartup>(std::initializer_list<const TUnitInfo*>{
             &VynSystemUnit, &VynWindowsUnit, &VynSysUtilsUnit, &RtlFormsUnit});
         savedLibraryName_ = MapiLibraryName();
@@ -146,13 +100,11 @@ protected:
     void TearDown() override {
         MapiLibraryName() = savedLibraryName_;
         units_.reset();
-        DeleteRegistryTree(HKEY_CURRENT_USER, RecordKey);
+        ClearStandInMapiRecord();
     }
 
     static std::wstring StandIn() { return HostPath(STANDIN_MAPI_PATH); }
-    static void SetResult(DWORD result) {
-        WriteRegistryValue(HKEY_CURRENT_USER, RecordKey, L"Result", REG_DWORD, &result, sizeof result);
-    }
+    static void SetResult(DWORD result) { SetStandInMapiResult(result); }
     static void SendToSupport(const AnsiString& attachment = "", bool noDialog = false) {
         SendMapiMail("Ferrule 3.6 Issue", "Error message:\r\n  100% wrong", attachment, "", "",
                      "help@example.org", "Ferrule 3.6 Support", noDialog);
@@ -255,7 +207,7 @@ TEST_F(SupportMail, TheLibraryIsUnloadedAfterASendAndAfterAFailure) {
     EXPECT_FALSE(StandInLoaded());
     EXPECT_PRED2(SamePath, RecordedText("Unloaded"), StandIn());
 
-    DeleteRegistryTree(HKEY_CURRENT_USER, RecordKey);
+    ClearStandInMapiRecord();
     SetResult(2);
     EXPECT_THROW(SendToSupport(), EVynGeneralError);
     EXPECT_FALSE(StandInLoaded());

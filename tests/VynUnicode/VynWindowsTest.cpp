@@ -180,6 +180,30 @@ TEST_P(BothPaths, ComputerAndUserNamesReportTheSizeNeeded) {
     EXPECT_EQ(size, userSize);
 }
 
+TEST_P(BothPaths, DatesAndTimesInTheLocalesFormatsOrAGivenOne) {
+    const SYSTEMTIME moment{2003, 4, 6, 5, 16, 7, 8, 0};
+    char16_t buffer[64] = {};
+    EXPECT_EQ(VynGetDateFormatW(LOCALE_USER_DEFAULT, 0, &moment, u"yyyy'-'MM'-'dd", buffer, 64), 11);
+    EXPECT_EQ(WideString(buffer), u"2003-04-05");
+    EXPECT_EQ(VynGetTimeFormatW(LOCALE_USER_DEFAULT, 0, &moment, u"HH':'mm':'ss", buffer, 64), 9);
+    EXPECT_EQ(WideString(buffer), u"16:07:08");
+
+    wchar_t expected[64] = {};
+    ASSERT_GT(::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &moment, nullptr, expected, 64), 0);
+    const int dateLength =
+        VynGetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &moment, nullptr, buffer, 64);
+    EXPECT_EQ(WideString(buffer), FromWin(expected));
+    EXPECT_EQ(VynGetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &moment, nullptr, nullptr, 0),
+              dateLength);
+    ASSERT_GT(::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &moment, nullptr, expected, 64), 0);
+    VynGetTimeFormatW(LOCALE_USER_DEFAULT, 0, &moment, nullptr, buffer, 64);
+    EXPECT_EQ(WideString(buffer), FromWin(expected));
+
+    ::SetLastError(0);
+    EXPECT_EQ(VynGetTimeFormatW(LOCALE_USER_DEFAULT, 0, &moment, u"HH':'mm':'ss", buffer, 3), 0);
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+}
+
 TEST_P(BothPaths, StringTableStringsKeepTheirWideTextAndAreCut) {
     HMODULE self = ::GetModuleHandleW(nullptr);
     char16_t buffer[64];

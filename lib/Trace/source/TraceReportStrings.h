@@ -35,11 +35,3 @@ constexpr char RsProductTypeDataCenter[] = "Datacenter Server";
 constexpr char RsCpuInfoExceptionBanner[] = "---------------- Exception during CPU Info --------------";
 // Before each module's version when it lies at its preferred base (the width of "<%.8x> ").
 constexpr char RsModuleAtPreferredBase[] = "           ";
-
-// The system-information block's separator and lines of memory and disk.
-constexpr char16_t RsSystemInfoSeparator[] = u"-------------------------------------";
-constexpr char16_t RsTotalPhysicalMemory[] = u"Total Physical Memory: %d MB";
-constexpr char16_t RsAvailPhysicalMemory[] = u"Avail Physical Memory: %d MB";
-constexpr char16_t RsMemoryLoad[] = u"Memory Load: %d%%";
-constexpr char16_t RsTotalWindowsDiskSpace[] = u"Total Windows HD Space (%s) = %d MB";
-constexpr char16_t RsFreeWindowsDiskSpace[] = u"Free Windows HD Space = %d MB";

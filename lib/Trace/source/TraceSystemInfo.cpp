@@ -7,19 +7,9 @@
 #include "Registry.h"
 #include "TraceCpuInfo.h"
 #include "TraceFileVersion.h"
-#include "VynSysUtilsPaths.h"
 #include "VynWindows.h"
 
 namespace {
-
-// Procedures that older systems' kernel32 lacks: importing them would keep the program from
-// loading there at all.
-template <typename Procedure> Procedure Kernel32Procedure(const char* name) {
-    const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    if (kernel == nullptr)
-        return nullptr;
-    return reinterpret_cast<Procedure>(reinterpret_cast<void*>(::GetProcAddress(kernel, name)));
-}
 
 WideString Kernel32Path() {
     char16_t path[MAX_PATH + 1] = {};
@@ -86,64 +76,4 @@ std::vector<AnsiString> SystemSectionLines() {
     lines.insert(lines.end(), processor.begin(), processor.end());
     lines.push_back(RunningDisplayLine());
     return lines;
-}
-
-TMemoryFigures ReadMemoryFigures() {
-    using GlobalMemoryStatusExProc = BOOL(WINAPI*)(MEMORYSTATUSEX*);
-    TMemoryFigures figures;
-    if (const auto statusEx = Kernel32Procedure<GlobalMemoryStatusExProc>("GlobalMemoryStatusEx")) {
-        MEMORYSTATUSEX status{};
-        status.dwLength = sizeof status;
-        if (statusEx(&status)) {
-            figures.TotalPhysical = status.ullTotalPhys;
-            figures.AvailPhysical = status.ullAvailPhys;
-            figures.MemoryLoad = status.dwMemoryLoad;
-            return figures;
-        }
-    }
-    MEMORYSTATUS status{};
-    status.dwLength = sizeof status;
-    ::GlobalMemoryStatus(&status);
-    figures.TotalPhysical = status.dwTotalPhys;
-    figures.AvailPhysical = status.dwAvailPhys;
-    figures.MemoryLoad = status.dwMemoryLoad;
-    return figures;
-}
-
-std::vector<WideString> RunningMemoryLines() {
-    return MemoryLines(ReadMemoryFigures());
-}
-
-std::optional<TDiskSpace> ReadDiskSpace(const WideString& root) {
-    using GetDiskFreeSpaceExProc = BOOL(WINAPI*)(LPCWSTR, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*);
-    if (const auto spaceEx = Kernel32Procedure<GetDiskFreeSpaceExProc>("GetDiskFreeSpaceExW")) {
-        ULARGE_INTEGER availableToCaller{}, total{}, free{};
-        // The 9x family's kernel32 exports the wide call as a stub that fails; the old call follows.
-        if (spaceEx(reinterpret_cast<LPCWSTR>(root.c_str()), &availableToCaller, &total, &free))
-            return TDiskSpace{total.QuadPart, free.QuadPart};
-    }
-    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-    if (!VynGetDiskFreeSpaceW(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                              &totalClusters))
-        return std::nullopt;
-    const uint64_t clusterBytes = uint64_t{sectorsPerCluster} * bytesPerSector;
-    return TDiskSpace{totalClusters * clusterBytes, freeClusters * clusterBytes};
-}
-
-WideString WindowsDrive() {
-    char16_t folder[MAX_PATH + 1] = {};
-    const UINT length = VynGetWindowsDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length > MAX_PATH)
-        return WideString();
-    return ExtractFileDriveWide(WideString(folder, length));
-}
-
-std::vector<WideString> RunningWindowsDiskLines() {
-    const WideString drive = WindowsDrive();
-    if (drive.empty())
-        return {};
-    const std::optional<TDiskSpace> space = ReadDiskSpace(drive + u"\\");
-    if (!space)
-        return {};
-    return WindowsDiskLines(drive, space->TotalBytes, space->FreeBytes);
 }
