@@ -38,8 +38,11 @@ public:
     // The bytes of Text (every entry followed by CR LF), as they are.
     void SaveToStream(TStream& stream) const;
     // The same into a new file (an existing one is replaced). Raises EFCreateError "Cannot
-    // create file <path>" (failing call CreateFileA, subject the path). Windows only.
+    // create file <path>" (failing call CreateFileA or CreateFileW, subject the path), and
+    // EWriteError when the bytes cannot all be written. Windows only; a wide path reaches every
+    // file name the system allows.
     void SaveToFile(const AnsiString& path) const;
+    void SaveToFile(const WideString& path) const;
 
     // Brackets around many edits, counted; the list hears of the outermost bracket only.
     void BeginUpdate();

@@ -7,6 +7,7 @@
 
 #include "Application.h"
 #include "Exceptions.h"
+#include "StringLists.h"
 #include "VynClasses.h"
 #include "VynFormatStrUtils.h"
 #include "VynLXMapiUtils.h"
@@ -57,24 +58,11 @@ void NameSubject(Exception& error, std::string_view call, const WideString& path
 }
 
 void WriteDetailsFile(const WideString& path, const std::vector<AnsiString>& lines) {
-    AnsiString bytes;
-    for (const AnsiString& line : lines) {
-        bytes += line;
-        bytes += "\r\n";
-    }
-    std::unique_ptr<TVynFileStream> file;
+    TStringList file;
+    for (const AnsiString& line : lines)
+        file.Add(line);
     try {
-        file = std::make_unique<TVynFileStream>(path, fmCreate);
-    } catch (Exception& error) {
-        NameSubject(error, "CreateFileW", path);
-        throw;
-    }
-    try {
-        // A stream takes at most 2 GB in one write.
-        constexpr size_t Chunk = 1 << 20;
-        for (size_t done = 0; done < bytes.size(); done += Chunk)
-            file->WriteBuffer(bytes.data() + done,
-                              static_cast<int32_t>(std::min(Chunk, bytes.size() - done)));
+        file.SaveToFile(path);
     } catch (Exception& error) {
         NameSubject(error, "WriteFile", path);
         throw;

@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <thread>
 
@@ -300,8 +298,8 @@ TEST_F(FerruleExceptionDialog, AFailedSendIsShownOverTheDialogAndLoggedOnceInFul
     }
     EndInstaller(view);
 
-    std::ifstream stream(errorFile, std::ios::binary);
-    const std::string log((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    const std::vector<char> bytes = ReadFileBytes(errorFile);
+    const std::string log(bytes.begin(), bytes.end());
     EXPECT_EQ(CountOf(log, "Exception class: EOleSysError"), 1u) << log;
     EXPECT_EQ(CountOf(log, "<----Secondary Exception Stack Trace---->"), 2u) << log;
     EXPECT_EQ(CountOf(log, "MAPISendMail resulted in an error (26)."), 2u) << log;

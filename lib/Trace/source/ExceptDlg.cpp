@@ -12,6 +12,7 @@
 #include "TraceModuleReport.h"
 #include "TraceReportStrings.h"
 #include "TraceSystemInfo.h"
+#include "VynLXSystemInfo.h"
 #include "VynLXUtils.h"
 
 TExceptionDialogClass DialogClass = MakeExceptionDialog;
@@ -173,7 +174,7 @@ POINT TExceptionDialog::HandIconPosition() {
 
 void TExceptionDialog::FormPaint(TObject*) {
     const POINT at = HandIconPosition();
-    ::DrawIcon(Canvas().Handle(), at.x, at.y, ::LoadIconA(nullptr, IDI_HAND));
+    ::DrawIcon(Canvas().Handle(), at.x, at.y, ::LoadIconA(nullptr, MAKEINTRESOURCEA(32513)) /* IDI_HAND */);
 }
 
 void TExceptionDialog::FormResize(TObject*) { UpdateMessageScrollBar(); }
@@ -242,7 +243,7 @@ void TExceptionDialog::AddSeparatorLine() {
 void TExceptionDialog::AddReportSections(uint32_t sections) {
     TStrings& lines = DetailsMemo->Lines();
     if ((sections & ReportStackList) != 0 && ReportStack != nullptr) {
-        lines.Add(Format(RsStackList, {LocalDateTimeText(ReportStack->TimeStamp())}));
+        lines.Add(Format(RsStackList, {WideToAnsi(LocalDateTimeText(ReportStack->TimeStamp()))}));
         TStringList stack;
         WriteStackLines(*ReportStack, stack, false, true, true);
         lines.AddStrings(stack);

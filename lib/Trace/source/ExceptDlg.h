@@ -89,8 +89,10 @@ public:
     // Shows the dialog and returns its modal result.
     virtual TModalResult ShowModal();
 
-protected:
+    // Reads the descriptions from this class's down to the dialog's own.
     void InitializeForm() override;
+
+protected:
     void WndProc(TMessage& message) override;
 
     virtual void AfterDetails() {}

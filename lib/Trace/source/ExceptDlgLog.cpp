@@ -4,7 +4,9 @@
 
 #include "Exceptions.h"
 #include "Format.h"
+#include "OSError.h"
 #include "TextConversion.h"
+#include "VynLXSystemInfo.h"
 #include "VynLXUtils.h"
 #include "VynSysUtilsPaths.h"
 #include "VynWindows.h"
@@ -22,14 +24,6 @@ AnsiString TrimRightBlanks(AnsiString line) {
 }
 
 } // namespace
-
-AnsiString LocalDateTimeText(const SYSTEMTIME& time) {
-    char date[128] = {};
-    char clock[128] = {};
-    ::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, sizeof date);
-    ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, sizeof clock);
-    return AnsiString(date) + " " + clock;
-}
 
 TSimpleExceptionLog::TSimpleExceptionLog(const WideString& fileName)
     : fileName_(fileName.empty() ? DefaultFileName() : fileName) {}
@@ -88,12 +82,10 @@ void TSimpleExceptionLog::WriteText(const AnsiString& text, int indent) {
 void TSimpleExceptionLog::WriteBanner(int width) {
     width = std::max(width == 0 ? DefaultBannerWidth : width, MinimumBannerWidth);
     OpenFile();
-    SYSTEMTIME now{};
-    ::GetLocalTime(&now);
     const AnsiString rule(static_cast<size_t>(width), '=');
     AnsiString banner = wasEmpty_ ? AnsiString() : AnsiString("\r\n");
     banner += rule + "\r\n";
-    banner += Format("= %-*s =", {width - 4, LocalDateTimeText(now)}) + "\r\n";
+    banner += Format("= %-*s =", {width - 4, WideToAnsi(CurrentDateTimeText())}) + "\r\n";
     banner += rule + "\r\n";
     WriteRaw(banner);
 }

@@ -38,6 +38,3 @@ private:
     UniqueFileHandle file_;
     bool wasEmpty_ = false;
 };
-
-// The local date and time in the user's short date and long time formats.
-AnsiString LocalDateTimeText(const SYSTEMTIME& time);
