@@ -93,7 +93,8 @@ const TClassInfo& TExceptionDialog::StaticClassInfo() {
         {PublishedMethod<D>("FormCreate", &D::FormCreate), PublishedMethod<D>("FormDestroy", &D::FormDestroy),
          PublishedMethod<D>("FormShow", &D::FormShow), PublishedMethod<D>("FormPaint", &D::FormPaint),
          PublishedMethod<D>("FormResize", &D::FormResize), PublishedMethod<D>("DetailsBtnClick", &D::DetailsBtnClick),
-         PublishedMethod<D>("DetailsMemoDblClick", &D::DetailsMemoDblClick)},
+         PublishedMethod<D>("DetailsMemoDblClick", &D::DetailsMemoDblClick),
+         PublishedKeyMethod<D>("FormKeyDown", &D::FormKeyDown)},
         {PublishedField<D, TBevel>("Bevel1", &D::Bevel1), PublishedField<D, TButton>("OkBtn", &D::OkBtn),
          PublishedField<D, TButton>("DetailsBtn", &D::DetailsBtn), PublishedField<D, TMemo>("TextLabel", &D::TextLabel),
          PublishedField<D, TMemo>("DetailsMemo", &D::DetailsMemo)},
@@ -101,10 +102,7 @@ const TClassInfo& TExceptionDialog::StaticClassInfo() {
     return info;
 }
 
-TExceptionDialog::TExceptionDialog(TComponent* owner) : TForm(owner) {
-    // Key events carry the key by reference, which a stored method name cannot bind.
-    OnKeyDown = [this](TObject* sender, WORD& key, TShiftState shift) { FormKeyDown(sender, key, shift); };
-}
+TExceptionDialog::TExceptionDialog(TComponent* owner) : TForm(owner) {}
 
 TExceptionDialog::~TExceptionDialog() = default;
 

@@ -19,6 +19,7 @@ object ExceptionDialog: TExceptionDialog
   ActiveControl = OkBtn
   OnCreate = FormCreate
   OnDestroy = FormDestroy
+  OnKeyDown = FormKeyDown
   OnPaint = FormPaint
   OnResize = FormResize
   OnShow = FormShow
