@@ -47,7 +47,8 @@ bool HasScreenFont(const AnsiString& name) {
     return std::any_of(fonts.begin(), fonts.end(), [&](const AnsiString& font) {
         return font.size() == name.size() &&
                std::equal(font.begin(), font.end(), name.begin(), [](char a, char b) {
-                   return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+                   return std::tolower(static_cast<unsigned char>(a)) ==
+                          std::tolower(static_cast<unsigned char>(b));
                });
     });
 }
@@ -135,15 +136,16 @@ void TVynTraceExceptionDialog::FitMessageHeight() {
     RECT rect{0, 0, std::max(TextLabel->ClientWidth() - MessageMargins, 1), screenHeight};
     TCanvas& canvas = Canvas();
     canvas.Font().AssignFont(Font());
-    VynDrawTextW(canvas.Handle(), message.c_str(), static_cast<int>(message.size()), &rect, MeasureMessageFlags);
+    VynDrawTextW(canvas.Handle(), message.c_str(), static_cast<int>(message.size()), &rect,
+                 MeasureMessageFlags);
     const int32_t needed = rect.bottom - rect.top;
     const int32_t limit = screenHeight - 2 * (ExpandedClientHeight - Bevel1->Top()) -
                           (Height() - TextLabel->ClientHeight()) - DetailsMemo->Left();
     const int32_t grow = std::min(needed, limit) - TextLabel->ClientHeight();
     if (grow <= 0)
         return;
-    for (TControl* control : std::initializer_list<TControl*>{DetailsBtn, ClipboardBtn, EmailBtn, OkBtn, Bevel1,
-                                                              DetailsMemo})
+    for (TControl* control :
+         std::initializer_list<TControl*>{DetailsBtn, ClipboardBtn, EmailBtn, OkBtn, Bevel1, DetailsMemo})
         control->SetTop(control->Top() + grow);
     TextLabel->SetHeight(TextLabel->Height() + grow);
     Constraints().SetMaxHeight(Height() + grow);
@@ -177,7 +179,8 @@ void TVynTraceExceptionDialog::FillDetails() {
         int32_t index = std::min<int32_t>(2, lines.Count());
         const std::vector<AnsiString> messageLines = MessageLines(currentException_->Message());
         for (size_t i = 0; i < messageLines.size(); ++i)
-            lines.Insert(index++, (i == 0 ? AnsiString(RsExceptionMsgPrefix) : AnsiString()) + messageLines[i]);
+            lines.Insert(index++,
+                         (i == 0 ? AnsiString(RsExceptionMsgPrefix) : AnsiString()) + messageLines[i]);
         if (const auto* ole = dynamic_cast<const EOleSysError*>(currentException_))
             lines.Insert(index, Format(RsOleExceptionCode, {ole->ErrorCode()}));
     }
@@ -301,4 +304,5 @@ void EndVynTraceExceptDlg() {
 
 } // namespace
 
-const TUnitInfo VynTraceExceptDlgUnit{"lib/VynTrx/VynTraceExceptDlg", StartVynTraceExceptDlg, EndVynTraceExceptDlg};
+const TUnitInfo VynTraceExceptDlgUnit{"lib/VynTrx/VynTraceExceptDlg", StartVynTraceExceptDlg,
+                                      EndVynTraceExceptDlg};

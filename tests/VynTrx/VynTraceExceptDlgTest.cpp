@@ -17,8 +17,8 @@
 #include "TextConversion.h"
 #include "TraceDebug.h"
 #include "TraceHookExcept.h"
-#include "VynForms.h"
 #include "VynFormatStrUtils.h"
+#include "VynForms.h"
 #include "VynLXSystemInfo.h"
 #include "VynLXUtils.h"
 #include "VynStdCtrls.h"
@@ -82,9 +82,9 @@ class VynTraceDialog : public ::testing::Test {
 protected:
     void SetUp() override {
         units_ = std::make_unique<TUnitStartup>(std::initializer_list<const TUnitInfo*>{
-            &RtlSystemFaultsUnit, &VynSystemUnit, &VynWindowsUnit, &VynSysUtilsUnit, &VynLXUtilsUnit, &TraceDebugUnit,
-            &TraceHookExceptUnit, &RtlFormsUnit, &RtlStdCtrlsUnit, &RtlExtCtrlsUnit, &VynFormsUnit, &VynStdCtrlsUnit,
-            &ExceptDlgUnit, &VynTraceExceptDlgUnit});
+            &RtlSystemFaultsUnit, &VynSystemUnit, &VynWindowsUnit, &VynSysUtilsUnit, &VynLXUtilsUnit,
+            &TraceDebugUnit, &TraceHookExceptUnit, &RtlFormsUnit, &RtlStdCtrlsUnit, &RtlExtCtrlsUnit,
+            &VynFormsUnit, &VynStdCtrlsUnit, &ExceptDlgUnit, &VynTraceExceptDlgUnit});
         Application->SetTitle("Ferrule 3.6");
         DialogClass = MakeTestDialog;
         timer_ = ::SetTimer(nullptr, 0, 50, PlayUser);
@@ -126,7 +126,8 @@ WideString WideFileText(const WideString& path) {
     const std::vector<char> bytes = ReadFileBytes(name);
     WideString text;
     for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-        text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
+        text +=
+            static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
     return text;
 }
 
@@ -138,8 +139,9 @@ WideString WideFileText(const WideString& path) {
 }
 
 TEST_F(VynTraceDialog, TheHeaderCarriesEveryLineOfTheMessageThenTheOleCodeThenTheSeparator) {
-    const SeenReport seen =
-        Report([] { RaiseTheReportedFailure("Error occurred while registering C:\\x.dll.\r\n\r\nUnspecified error"); });
+    const SeenReport seen = Report([] {
+        RaiseTheReportedFailure("Error occurred while registering C:\\x.dll.\r\n\r\nUnspecified error");
+    });
     EXPECT_EQ(seen.Caption, "Ferrule 3.6  (Application Error)");
     EXPECT_EQ(seen.Message, "Error occurred while registering C:\\x.dll.\r\n\r\nUnspecified error.");
     ASSERT_GE(seen.Lines.size(), 7u);
@@ -160,7 +162,8 @@ TEST_F(VynTraceDialog, TheAddressIsTheRaisesOwn) {
     TTraceLocationInfo info;
     // The address is the raise call's return address; the call itself lies just before it (after a
     // call that never returns the compiler may place other code).
-    ASSERT_TRUE(LocateAddressInfo(reinterpret_cast<const void*>(std::stoull(address, nullptr, 16) - 1), info));
+    ASSERT_TRUE(
+        LocateAddressInfo(reinterpret_cast<const void*>(std::stoull(address, nullptr, 16) - 1), info));
     EXPECT_NE(info.ProcedureName.find("RaiseTheReportedFailure"), AnsiString::npos) << info.ProcedureName;
 }
 
@@ -200,8 +203,9 @@ TEST_F(VynTraceDialog, TheStackIsTheRaisesEvenWhenTheDialogRaisesAndHandlesItsOw
     } catch (Exception& error) {
         HandleVynApplicationException(nullptr, error);
     }
-    const auto stack = std::find_if(seen.Lines.begin(), seen.Lines.end(),
-                                    [](const AnsiString& line) { return line.rfind("Stack list, generated ", 0) == 0; });
+    const auto stack = std::find_if(seen.Lines.begin(), seen.Lines.end(), [](const AnsiString& line) {
+        return line.rfind("Stack list, generated ", 0) == 0;
+    });
     ASSERT_NE(stack, seen.Lines.end());
     ASSERT_NE(stack + 1, seen.Lines.end());
     EXPECT_NE(stack[1].find("RaiseTheReportedFailure"), AnsiString::npos) << stack[1];
@@ -280,11 +284,16 @@ TEST_F(VynTraceDialog, AnExceptionWhileTheDialogIsOpenIsLoggedAsAReportOnceAndAs
     }
     VynPlatformIsNT = wasNT;
     const auto fileText = [&](int n) {
-        return WideFileText(FormatWide(u"%s%s_Error_%.4d.txt", {folder, ExtractFileNameNoExt(GetProgramPath()), n}));
+        return WideFileText(
+            FormatWide(u"%s%s_Error_%.4d.txt", {folder, ExtractFileNameNoExt(GetProgramPath()), n}));
     };
     EXPECT_NE(fileText(1).find(u"Exception class: EOleSysError"), WideString::npos);
-    EXPECT_EQ(fileText(2).rfind(u"<----Secondary Exception Stack Trace---->\r\nEVynGeneralError\r\nsecondary 1\r\n\r\n", 0), 0u);
-    EXPECT_EQ(fileText(3).rfind(u"<----Secondary Exception Stack Trace---->\r\nEVynGeneralError\r\nsecondary 2\r\n\r\n", 0), 0u);
+    EXPECT_EQ(fileText(2).rfind(
+                  u"<----Secondary Exception Stack Trace---->\r\nEVynGeneralError\r\nsecondary 1\r\n\r\n", 0),
+              0u);
+    EXPECT_EQ(fileText(3).rfind(
+                  u"<----Secondary Exception Stack Trace---->\r\nEVynGeneralError\r\nsecondary 2\r\n\r\n", 0),
+              0u);
     EXPECT_TRUE(fileText(4).empty()) << "the report was logged twice";
     RemoveTempFolder(folder);
 }

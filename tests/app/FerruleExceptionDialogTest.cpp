@@ -36,7 +36,9 @@ bool WaitForMapiRecord(const char* name, std::chrono::milliseconds timeout) {
     return true;
 }
 
-bool StartsWith(const std::wstring& text, const std::wstring& prefix) { return text.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
 bool IsHexDigits(const std::wstring& text) {
     return !text.empty() && text.find_first_not_of(L"0123456789ABCDEF") == std::wstring::npos;
@@ -44,7 +46,8 @@ bool IsHexDigits(const std::wstring& text) {
 
 // The lines from the one starting with `first` up to the next separator.
 std::vector<std::wstring> SectionFrom(const std::vector<std::wstring>& lines, const std::wstring& first) {
-    auto begin = std::find_if(lines.begin(), lines.end(), [&](const std::wstring& line) { return StartsWith(line, first); });
+    auto begin = std::find_if(lines.begin(), lines.end(),
+                              [&](const std::wstring& line) { return StartsWith(line, first); });
     auto end = std::find(begin, lines.end(), Separator);
     return {begin, end};
 }
@@ -87,8 +90,8 @@ protected:
         HWND dialog = WaitForExceptionDialog(*installer_, 60s);
         EXPECT_NE(dialog, nullptr) << "no exception dialog appeared";
         const ExceptionDialogView view = ExceptionDialogView::Of(dialog);
-        EXPECT_TRUE(view.Message && view.Details && view.OkButton && view.DetailsButton && view.ClipboardButton &&
-                    view.EmailButton)
+        EXPECT_TRUE(view.Message && view.Details && view.OkButton && view.DetailsButton &&
+                    view.ClipboardButton && view.EmailButton)
             << "a part of the dialog is missing";
         EXPECT_TRUE(view.WaitForDetails(60s)) << "the report was not built";
         return view;
@@ -157,7 +160,8 @@ TEST_F(FerruleExceptionDialog, AFailedRegistrationShowsTheMessageAndTheReportCol
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"OS = NT 6.1 (Build 7601) Service Pack 1"), lines.end());
     EXPECT_EQ(lines.back(), std::wstring(37, L'-'));
 
-    EXPECT_TRUE(SaveWindowScreenshot(view.Dialog, HostPath(FERRULE_ARTEFACT_DIR) + L"\\exception-dialog-collapsed.png"));
+    EXPECT_TRUE(SaveWindowScreenshot(view.Dialog,
+                                     HostPath(FERRULE_ARTEFACT_DIR) + L"\\exception-dialog-collapsed.png"));
     EndInstaller(view);
 }
 
@@ -166,7 +170,8 @@ std::optional<MINMAXINFO> SizeLimits(HWND window) {
     MINMAXINFO limits{};
     limits.ptMaxTrackSize = {::GetSystemMetrics(SM_CXMAXTRACK), ::GetSystemMetrics(SM_CYMAXTRACK)};
     DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutW(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits), SMTO_BLOCK, 5000, &result))
+    if (!::SendMessageTimeoutW(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits), SMTO_BLOCK,
+                               5000, &result))
         return std::nullopt;
     return limits;
 }
@@ -189,7 +194,8 @@ TEST_F(FerruleExceptionDialog, DetailsTogglesTheCaptionTheButtonsAndTheHeightLim
     EXPECT_EQ(expandedLimits->ptMinTrackSize.y, compact + 100);
     EXPECT_EQ(expandedLimits->ptMaxTrackSize.y, ::GetSystemMetrics(SM_CYSCREEN));
     EXPECT_TRUE(::IsWindowVisible(view.Details));
-    EXPECT_TRUE(SaveWindowScreenshot(view.Dialog, HostPath(FERRULE_ARTEFACT_DIR) + L"\\exception-dialog-expanded.png"));
+    EXPECT_TRUE(SaveWindowScreenshot(view.Dialog,
+                                     HostPath(FERRULE_ARTEFACT_DIR) + L"\\exception-dialog-expanded.png"));
 
     ExceptionDialogView::Click(view.DetailsButton);
     EXPECT_EQ(ControlText(view.DetailsButton), L"&Details >>");
@@ -239,13 +245,14 @@ TEST_F(FerruleExceptionDialog, SendEmailHandsTheReportAndTheQuestionsToTheMailPr
     EXPECT_EQ(std::string(attached.begin(), attached.end()), reportBytes);
 
     const std::wstring message = RaisedMessage();
-    const std::string body = "Error message:\r\n  " + std::string(message.begin(), message.end()) +
-                             "\r\n\r\n>> 1. What steps did you perform prior to encountering this error?\r\n\r\n\r\n\r\n"
-                             ">> 2. What were you trying to accomplish?\r\n\r\n\r\n\r\n"
-                             ">> 3. How often do you receive this error message?\r\n\r\n\r\n\r\n"
-                             ">> 4. Besides email, what is the best way to contact you?\r\n\r\n\r\n\r\n"
-                             ">> ^^^^^ Thank you for reporting this error! ^^^^^^\r\n\r\n"
-                             "(The attached file, \"Error Details.txt\", contains technical details about this error.)";
+    const std::string body =
+        "Error message:\r\n  " + std::string(message.begin(), message.end()) +
+        "\r\n\r\n>> 1. What steps did you perform prior to encountering this error?\r\n\r\n\r\n\r\n"
+        ">> 2. What were you trying to accomplish?\r\n\r\n\r\n\r\n"
+        ">> 3. How often do you receive this error message?\r\n\r\n\r\n\r\n"
+        ">> 4. Besides email, what is the best way to contact you?\r\n\r\n\r\n\r\n"
+        ">> ^^^^^ Thank you for reporting this error! ^^^^^^\r\n\r\n"
+        "(The attached file, \"Error Details.txt\", contains technical details about this error.)";
     EXPECT_EQ(RecordedText("Message.NoteText"), body);
     EXPECT_TRUE(::IsWindowVisible(view.Dialog));
 

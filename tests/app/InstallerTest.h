@@ -27,7 +27,8 @@ protected:
         DeleteRegistryTree(HKEY_CLASSES_ROOT, ClassIdKey);
         DeleteRegistryTree(HKEY_CURRENT_USER, L"Software\\FerruleTests");
         // The installer requires Jet 4.0, which Wine does not have.
-        jet_ = std::make_unique<TRegisteredServer>(L"Microsoft.Jet.OLEDB.4.0", JetClassId, HostPath(STANDIN_JET_PATH));
+        jet_ = std::make_unique<TRegisteredServer>(L"Microsoft.Jet.OLEDB.4.0", JetClassId,
+                                                   HostPath(STANDIN_JET_PATH));
     }
     void TearDown() override {
         jet_.reset();

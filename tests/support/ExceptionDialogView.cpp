@@ -30,7 +30,8 @@ int TopOf(HWND window) {
 std::wstring ControlText(HWND window) {
     const LRESULT length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT copied = ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    const LRESULT copied =
+        ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(std::max<LRESULT>(copied, 0)));
     return text;
 }
@@ -61,8 +62,12 @@ ExceptionDialogView ExceptionDialogView::Of(HWND dialog) {
     return view;
 }
 
-std::wstring ExceptionDialogView::MessageText() const { return ControlText(Message); }
-std::wstring ExceptionDialogView::DetailsText() const { return ControlText(Details); }
+std::wstring ExceptionDialogView::MessageText() const {
+    return ControlText(Message);
+}
+std::wstring ExceptionDialogView::DetailsText() const {
+    return ControlText(Details);
+}
 
 std::vector<std::wstring> ExceptionDialogView::DetailLines() const {
     const std::wstring text = DetailsText();

@@ -32,8 +32,7 @@ constexpr int32_t HandIconGap = 15;
 
 // Runs `cleanup` after `body` on every path; a failing body keeps its exception, a failing
 // cleanup after a successful body raises its own.
-template <class Body, class Cleanup>
-void WithCleanup(Body&& body, Cleanup&& cleanup) {
+template <class Body, class Cleanup> void WithCleanup(Body&& body, Cleanup&& cleanup) {
     try {
         body();
     } catch (...) {
@@ -78,7 +77,9 @@ const void* RaiseAddressOf(const Exception& error, const TTraceStackInfoList* st
 
 } // namespace
 
-DWORD ReportMainThreadId() { return mainThreadId; }
+DWORD ReportMainThreadId() {
+    return mainThreadId;
+}
 
 TExceptionDialog* MakeExceptionDialog(TComponent* owner) {
     return TCustomForm::CreateFromResource<TExceptionDialog>(owner);
@@ -92,11 +93,13 @@ const TClassInfo& TExceptionDialog::StaticClassInfo() {
         {},
         {PublishedMethod<D>("FormCreate", &D::FormCreate), PublishedMethod<D>("FormDestroy", &D::FormDestroy),
          PublishedMethod<D>("FormShow", &D::FormShow), PublishedMethod<D>("FormPaint", &D::FormPaint),
-         PublishedMethod<D>("FormResize", &D::FormResize), PublishedMethod<D>("DetailsBtnClick", &D::DetailsBtnClick),
+         PublishedMethod<D>("FormResize", &D::FormResize),
+         PublishedMethod<D>("DetailsBtnClick", &D::DetailsBtnClick),
          PublishedMethod<D>("DetailsMemoDblClick", &D::DetailsMemoDblClick),
          PublishedKeyMethod<D>("FormKeyDown", &D::FormKeyDown)},
         {PublishedField<D, TBevel>("Bevel1", &D::Bevel1), PublishedField<D, TButton>("OkBtn", &D::OkBtn),
-         PublishedField<D, TButton>("DetailsBtn", &D::DetailsBtn), PublishedField<D, TMemo>("TextLabel", &D::TextLabel),
+         PublishedField<D, TButton>("DetailsBtn", &D::DetailsBtn),
+         PublishedField<D, TMemo>("TextLabel", &D::TextLabel),
          PublishedField<D, TMemo>("DetailsMemo", &D::DetailsMemo)},
     };
     return info;
@@ -149,7 +152,9 @@ void TExceptionDialog::FormCreate(TObject*) {
     SetCaption(Format(RsAppError, {Application != nullptr ? Application->Title() : AnsiString()}));
 }
 
-void TExceptionDialog::FormDestroy(TObject*) { Log.reset(); }
+void TExceptionDialog::FormDestroy(TObject*) {
+    Log.reset();
+}
 
 void TExceptionDialog::FormShow(TObject*) {
     try {
@@ -175,7 +180,9 @@ void TExceptionDialog::FormPaint(TObject*) {
     ::DrawIcon(Canvas().Handle(), at.x, at.y, ::LoadIconA(nullptr, MAKEINTRESOURCEA(32513)) /* IDI_HAND */);
 }
 
-void TExceptionDialog::FormResize(TObject*) { UpdateMessageScrollBar(); }
+void TExceptionDialog::FormResize(TObject*) {
+    UpdateMessageScrollBar();
+}
 
 void TExceptionDialog::FormKeyDown(TObject*, WORD& key, TShiftState shift) {
     if (key == VK_ESCAPE) {
@@ -189,7 +196,9 @@ void TExceptionDialog::FormKeyDown(TObject*, WORD& key, TShiftState shift) {
     }
 }
 
-void TExceptionDialog::DetailsBtnClick(TObject*) { ShowDetails(!DetailsExpanded); }
+void TExceptionDialog::DetailsBtnClick(TObject*) {
+    ShowDetails(!DetailsExpanded);
+}
 
 void TExceptionDialog::DetailsMemoDblClick(TObject*) {
     if ((KeyboardShiftState() & ssShift) == 0)
@@ -232,7 +241,9 @@ void TExceptionDialog::BuildDetails() {
         });
 }
 
-void TExceptionDialog::FillDetails() { AddReportSections(ReportAllSections); }
+void TExceptionDialog::FillDetails() {
+    AddReportSections(ReportAllSections);
+}
 
 void TExceptionDialog::AddSeparatorLine() {
     DetailsMemo->Lines().Add(AnsiString(static_cast<size_t>(SeparatorWidth()), SeparatorChar()));
@@ -274,7 +285,8 @@ void TExceptionDialog::ShowDetails(bool visible) {
     AnsiString caption = DetailsBtn->Caption();
     std::erase_if(caption, [](char c) { return c == '<' || c == '>'; });
     const size_t first = caption.find_first_not_of(' ');
-    caption = first == AnsiString::npos ? AnsiString() : caption.substr(first, caption.find_last_not_of(' ') - first + 1);
+    caption = first == AnsiString::npos ? AnsiString()
+                                        : caption.substr(first, caption.find_last_not_of(' ') - first + 1);
     // The old limits go first: they would hold the window at the size it is leaving.
     Constraints().SetMinHeight(0);
     Constraints().SetMaxHeight(0);
@@ -307,7 +319,9 @@ AnsiString TExceptionDialog::GetReportText() {
     return text + "\r\n" + DetailsMemo->GetText();
 }
 
-void TExceptionDialog::CopyReport() { Clipboard().SetAsText(GetReportText()); }
+void TExceptionDialog::CopyReport() {
+    Clipboard().SetAsText(GetReportText());
+}
 
 void TExceptionDialog::UpdateMessageScrollBar() {
     if ((Tag() & TagFixedMessageScrollBar) != 0 || TextLabel == nullptr)
@@ -319,8 +333,8 @@ void TExceptionDialog::UpdateMessageScrollBar() {
     const int32_t lineCount = TextLabel->HandleAllocated()
                                   ? static_cast<int32_t>(TextLabel->Perform(EM_GETLINECOUNT))
                                   : TextLabel->Lines().Count();
-    TextLabel->SetScrollBars(static_cast<int64_t>(lineCount) * lineHeight > TextLabel->ClientHeight() ? ssVertical
-                                                                                                       : ssNone);
+    TextLabel->SetScrollBars(
+        static_cast<int64_t>(lineCount) * lineHeight > TextLabel->ClientHeight() ? ssVertical : ssNone);
 }
 
 void TExceptionDialog::WriteReportToLog() {
@@ -334,7 +348,9 @@ void TExceptionDialog::WriteReportToLog() {
         [&] { Log->CloseFile(); });
 }
 
-TModalResult TExceptionDialog::ShowModal() { return TForm::ShowModal(); }
+TModalResult TExceptionDialog::ShowModal() {
+    return TForm::ShowModal();
+}
 
 // ---- The handlers
 
@@ -369,8 +385,7 @@ void ShowExceptionReport(Exception& error, const TReportThread* thread) {
 
 namespace {
 
-template <class Show>
-void ShowOnce(Exception& error, Show&& show) {
+template <class Show> void ShowOnce(Exception& error, Show&& show) {
     if (DialogShowing) {
         Application->ShowException(error);
         return;
