@@ -26,22 +26,6 @@ constexpr UINT MeasureMessageFlags = DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL
 // The memo's margins beside the text.
 constexpr int32_t MessageMargins = 14;
 
-// The lines of a message; CR LF, a bare CR and a bare LF each end one.
-std::vector<AnsiString> MessageLines(const AnsiString& message) {
-    std::vector<AnsiString> lines(1);
-    for (size_t i = 0; i < message.size(); ++i) {
-        const char c = message[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < message.size() && message[i + 1] == '\n')
-                ++i;
-            lines.emplace_back();
-        } else {
-            lines.back() += c;
-        }
-    }
-    return lines;
-}
-
 bool HasScreenFont(const AnsiString& name) {
     const auto& fonts = Screen->Fonts();
     return std::any_of(fonts.begin(), fonts.end(), [&](const AnsiString& font) {
@@ -177,8 +161,11 @@ void TVynTraceExceptionDialog::FillDetails() {
         // After the class and address lines, before the separator; each line of the message is
         // a line of its own, and the OLE code follows the whole message.
         int32_t index = std::min<int32_t>(2, lines.Count());
-        const std::vector<AnsiString> messageLines = MessageLines(currentException_->Message());
-        for (size_t i = 0; i < messageLines.size(); ++i)
+        TStringList messageLines;
+        messageLines.SetText(currentException_->Message());
+        if (messageLines.Count() == 0)
+            messageLines.Add({});
+        for (int32_t i = 0; i < messageLines.Count(); ++i)
             lines.Insert(index++,
                          (i == 0 ? AnsiString(RsExceptionMsgPrefix) : AnsiString()) + messageLines[i]);
         if (const auto* ole = dynamic_cast<const EOleSysError*>(currentException_))

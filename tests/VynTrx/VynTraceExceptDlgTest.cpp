@@ -51,11 +51,14 @@ void CALLBACK PlayUser(HWND, UINT, UINT_PTR, DWORD) {
 
 // The dialog's user, with AutoDetails as a development environment would leave it.
 bool manualDetails = false;
+// The tag the dialog is given before it shows.
+int32_t dialogTag = 0;
 
 TExceptionDialog* MakeTestDialog(TComponent* owner) {
     TExceptionDialog* dialog = MakeVynTraceExceptionDialog(owner);
     if (manualDetails)
         static_cast<TVynTraceExceptionDialog*>(dialog)->AutoDetails = false;
+    dialog->SetTag(dialogTag);
     return dialog;
 }
 
@@ -93,6 +96,7 @@ protected:
         ::KillTimer(nullptr, timer_);
         user = nullptr;
         manualDetails = false;
+        dialogTag = 0;
         units_.reset();
     }
 
@@ -296,6 +300,40 @@ TEST_F(VynTraceDialog, AnExceptionWhileTheDialogIsOpenIsLoggedAsAReportOnceAndAs
               0u);
     EXPECT_TRUE(fileText(4).empty()) << "the report was logged twice";
     RemoveTempFolder(folder);
+}
+
+TEST_F(VynTraceDialog, AnExceptionOfARegisteredThreadNamesTheThreadInsteadOfTheAddress) {
+    DebugThreadList().RegisterThread(::GetCurrentThreadId(), "Worker", "copying");
+    const AnsiString threadText = DebugThreadList().ThreadText(::GetCurrentThreadId());
+    SeenReport seen;
+    user = [&](TVynTraceExceptionDialog& dialog) {
+        if (!dialog.DetailsBuilt)
+            return false;
+        seen = Seen(dialog);
+        return true;
+    };
+    try {
+        RaiseTheReportedFailure("failed in a thread");
+    } catch (Exception& error) {
+        DebugThreadList().SyncException(::GetCurrentThreadId(), error);
+    }
+    DebugThreadList().UnregisterThread(::GetCurrentThreadId());
+    ASSERT_GE(seen.Lines.size(), 2u);
+    EXPECT_EQ(seen.Lines[1], "Thread: " + threadText);
+    EXPECT_NE(seen.Lines[1].find("[Worker] \"copying\""), AnsiString::npos) << seen.Lines[1];
+}
+
+TEST_F(VynTraceDialog, TagBitZeroWritesTheReportToTheLogBesideTheProgram) {
+    const std::wstring logFile = Win(TSimpleExceptionLog::DefaultFileName());
+    RemoveFile(logFile);
+    dialogTag = 1;
+    const SeenReport seen = Report([] { RaiseTheReportedFailure("logged failure"); });
+    const std::vector<char> bytes = ReadFileBytes(logFile);
+    const std::string log(bytes.begin(), bytes.end());
+    RemoveFile(logFile);
+    EXPECT_EQ(log.rfind(std::string(100, '=') + "\r\n= ", 0), 0u);
+    EXPECT_NE(log.find("logged failure.\r\n\r\nException class: EOleSysError\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Exception message: logged failure\r\n"), std::string::npos);
 }
 
 TEST(VynTraceDialogNames, TheDevelopmentEnvironmentIsVynIdeInAnyCase) {

@@ -5,6 +5,7 @@
 #include "Exceptions.h"
 #include "Format.h"
 #include "OSError.h"
+#include "StringLists.h"
 #include "TextConversion.h"
 #include "VynLXSystemInfo.h"
 #include "VynLXUtils.h"
@@ -62,20 +63,11 @@ void TSimpleExceptionLog::WriteText(const AnsiString& text, int indent) {
     if (!file_.valid())
         return;
     const AnsiString margin(static_cast<size_t>(std::max(indent, 0)), ' ');
+    TStringList lines;
+    lines.SetText(text);
     AnsiString out;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == AnsiString::npos)
-            end = text.size();
-        out += margin + TrimRightBlanks(text.substr(start, end - start)) + "\r\n";
-        if (end == text.size())
-            break;
-        // CR LF, a bare CR or a bare LF each end one line.
-        start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
-        if (start == text.size())
-            break;
-    }
+    for (int32_t i = 0; i < lines.Count(); ++i)
+        out += margin + TrimRightBlanks(lines[i]) + "\r\n";
     WriteRaw(out);
 }
 
