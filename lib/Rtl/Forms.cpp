@@ -122,11 +122,19 @@ TCustomForm::~TCustomForm() {
     // The menu may outlive the form; it must not reach back into it.
     if (menu_ != nullptr && menu_->form_ == this)
         menu_->form_ = nullptr;
-    if (OnDestroy)
-        DispatchEvent(this, [&] { OnDestroy(this); });
+    DoDestroy();
     if (Application != nullptr)
         Application->FormDestroyed(this);
     DestroyHandle();
+}
+
+void TCustomForm::DoDestroy() {
+    if (!OnDestroy)
+        return;
+    // Once: the handler is gone before it runs.
+    const TNotifyEvent handler = std::move(OnDestroy);
+    OnDestroy = nullptr;
+    DispatchEvent(this, [&] { handler(this); });
 }
 
 void TCustomForm::InitializeForm() {

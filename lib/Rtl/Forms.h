@@ -142,6 +142,10 @@ protected:
     virtual void InitializeForm();
     virtual void AfterConstruction();
     void DoCreate();
+    // Runs OnDestroy once. The form's destructor calls it, when the members of derived classes
+    // are already gone: a derived form whose handler uses its own members calls it first in its
+    // own destructor.
+    void DoDestroy();
     void SetFormState(uint32_t flag, bool on);
 
     void CreateParams(TCreateParams& params) override;

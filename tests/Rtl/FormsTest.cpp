@@ -2,6 +2,9 @@
 // exception event, in a real message loop.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+
 #include "Application.h"
 
 #include <stdexcept>
@@ -44,6 +47,30 @@ public:
 
 const TClassInfo& TNoResourceForm::StaticClassInfo() {
     static const TClassInfo info{"TNoResourceForm", &TForm::StaticClassInfo()};
+    return info;
+}
+
+// A form whose OnDestroy handler uses a member of its own: it runs the handler in its destructor.
+class TOwnMembersForm : public TForm {
+    RTL_DECLARE_CLASS_INFO()
+public:
+    explicit TOwnMembersForm(TComponent* owner) : TForm(owner) {
+        OnDestroy = [this](TObject*) {
+            ++destroyCalls;
+            lastSeenNote = *note_;
+        };
+    }
+    ~TOwnMembersForm() override { DoDestroy(); }
+
+    static inline int destroyCalls = 0;
+    static inline std::string lastSeenNote;
+
+private:
+    std::unique_ptr<std::string> note_ = std::make_unique<std::string>("still here");
+};
+
+const TClassInfo& TOwnMembersForm::StaticClassInfo() {
+    static const TClassInfo info{"TOwnMembersForm", &TForm::StaticClassInfo()};
     return info;
 }
 
@@ -102,6 +129,14 @@ TEST_F(Forms, AnExceptionInAnEventReachesTheApplicationsExceptionEvent) {
     EXPECT_EQ(seen, "tick failed");
     EXPECT_EQ(seenSender, form->Ticker);
     EXPECT_EQ(form->ticks, 1);
+}
+
+TEST_F(Forms, OnDestroyRunsOnceWhileTheDerivedFormsMembersStillLive) {
+    TOwnMembersForm::destroyCalls = 0;
+    TOwnMembersForm::lastSeenNote.clear();
+    delete TCustomForm::CreateNew<TOwnMembersForm>(Application);
+    EXPECT_EQ(TOwnMembersForm::destroyCalls, 1);
+    EXPECT_EQ(TOwnMembersForm::lastSeenNote, "still here");
 }
 
 TEST_F(Forms, TheDefaultTitleIsTheProgramName) { EXPECT_EQ(Application->Title(), "RtlTests"); }

@@ -194,6 +194,9 @@ TEST_F(FerruleExceptionDialog, DetailsTogglesTheCaptionTheButtonsAndTheHeightLim
     EXPECT_EQ(expandedLimits->ptMinTrackSize.y, compact + 100);
     EXPECT_EQ(expandedLimits->ptMaxTrackSize.y, ::GetSystemMetrics(SM_CYSCREEN));
     EXPECT_TRUE(::IsWindowVisible(view.Details));
+    // The report shows from its start.
+    EXPECT_EQ(::SendMessageW(view.Details, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    EXPECT_EQ(::GetScrollPos(view.Details, SB_HORZ), 0);
     EXPECT_TRUE(SaveWindowScreenshot(view.Dialog,
                                      HostPath(FERRULE_ARTEFACT_DIR) + L"\\exception-dialog-expanded.png"));
 

@@ -107,7 +107,10 @@ const TClassInfo& TExceptionDialog::StaticClassInfo() {
 
 TExceptionDialog::TExceptionDialog(TComponent* owner) : TForm(owner) {}
 
-TExceptionDialog::~TExceptionDialog() = default;
+TExceptionDialog::~TExceptionDialog() {
+    // FormDestroy uses the dialog's own members, which the form's destructor would outlive.
+    DoDestroy();
+}
 
 void TExceptionDialog::InitializeForm() {
     // The descriptions of the classes from this one down to the dialog's own, ancestors first:
@@ -226,13 +229,15 @@ void TExceptionDialog::BuildDetails() {
         [&] {
             FillDetails();
             WriteReportToLog();
-            DetailsMemo->SetSelStart(0);
-            DetailsMemo->SetSelLength(0);
-            DetailsMemo->Perform(EM_SCROLLCARET);
             AfterDetails();
         },
         [&] {
             lines.EndUpdate();
+            // The lines reach the window when the bracket closes: only then can the caret go
+            // to the report's start and the memo scroll there.
+            DetailsMemo->SetSelStart(0);
+            DetailsMemo->SetSelLength(0);
+            DetailsMemo->Perform(EM_SCROLLCARET);
             OkBtn->SetEnabled(true);
             DetailsBtn->SetEnabled(true);
             if (OkBtn->CanFocus())
