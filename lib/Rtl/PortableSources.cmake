@@ -1,6 +1,7 @@
 # Framework sources that include no Windows header: built for Windows and natively alike.
 set(RTL_PORTABLE_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(RTL_PORTABLE_SOURCES
+    ${RTL_PORTABLE_DIR}/Assertions.cpp
     ${RTL_PORTABLE_DIR}/ByteReader.cpp
     ${RTL_PORTABLE_DIR}/Classes.cpp
     ${RTL_PORTABLE_DIR}/FloatText.cpp
@@ -17,4 +18,5 @@ set(RTL_PORTABLE_SOURCES
     ${RTL_PORTABLE_DIR}/Streams.cpp
     ${RTL_PORTABLE_DIR}/StringLists.cpp
     ${RTL_PORTABLE_DIR}/TextConversion.cpp
-    ${RTL_PORTABLE_DIR}/UnitRegistry.cpp)
+    ${RTL_PORTABLE_DIR}/UnitRegistry.cpp
+    ${RTL_PORTABLE_DIR}/WideCompare.cpp)

@@ -7,9 +7,9 @@
 #include <optional>
 
 #include "Application.h"
+#include "Assertions.h"
 #include "Handles.h"
 #include "TextConversion.h"
-#include "VynControls.h"
 #include "VynFormatStrUtils.h"
 #include "VynSysUtils.h"
 #include "VynWindows.h"
@@ -155,7 +155,7 @@ void SendMapiMail(const AnsiString& subject, const AnsiString& body, const AnsiS
 WideString MapiErrorText(uint32_t code) {
     switch (code) {
     case 0:
-        RaiseAssertion("Assertion failure", UnitName, __LINE__);
+        RTL_ASSERTION_FAILED("Assertion failure");
     case 1:
         return u"The user canceled one of the dialog boxes. No message was sent.";
     case 2:

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdint>
 
+#include "Assertions.h"
 #include "Exceptions.h"
 #include "Format.h"
 #include "HandleStream.h"
@@ -12,7 +13,6 @@
 #include "OSError.h"
 #include "TextConversion.h"
 #include "VynClasses.h"
-#include "VynControls.h"
 #include "VynFormatStrUtils.h"
 #include "VynLXUtils.h"
 #include "VynSysUtils.h"
@@ -66,7 +66,7 @@ WideString EventLogEntryText(const WideString& text) {
 
 void WriteEventLogEntry(const WideString& text) {
     if (!VynPlatformIsNT)
-        RaiseAssertion("Assertion failure", UnitName, __LINE__);
+        RTL_ASSERTION_FAILED("Assertion failure");
     const WideString source = ProgramName();
     // The event log exists on the NT family only, so its wide calls are called directly.
     const UniqueEventSource eventSource(::RegisterEventSourceW(nullptr, WinText(source)));

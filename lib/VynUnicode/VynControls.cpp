@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "Assertions.h"
 #include "DeviceContexts.h"
 #include "Format.h"
 #include "VynClasses.h"
@@ -29,7 +30,7 @@ std::vector<TWideCaptionHolder*>::iterator LowerBound(const TControl* control) {
 size_t FindWideCaptionHolderIndex(const TControl* control) {
     const auto found = LowerBound(control);
     if (found == Holders().end() || &(*found)->Control() != control)
-        RaiseAssertion("VYN Internal Error: FindWideCaptionHolderIndex failed.", UnitName, __LINE__);
+        RTL_ASSERTION_FAILED("VYN Internal Error: FindWideCaptionHolderIndex failed.");
     return static_cast<size_t>(found - Holders().begin());
 }
 
@@ -56,10 +57,6 @@ WideString UnicodeWindowText(HWND window) {
 }
 
 } // namespace
-
-void RaiseAssertion(const AnsiString& message, const char* unit, int line) {
-    throw EAssertionFailed(Format("%s (%s, line %d)", {message, unit, line}));
-}
 
 // ---- Synced wide strings
 

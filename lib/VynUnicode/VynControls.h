@@ -18,9 +18,6 @@
 #include "VynSysUtils.h"
 #include "WinText.h"
 
-// Raises EAssertionFailed "<message> (<unit>, line <line>)", the runtime's assertion failure.
-[[noreturn]] void RaiseAssertion(const AnsiString& message, const char* unit, int line);
-
 // ---- Synced wide strings
 
 // The wide value kept beside an ANSI value that other code may change directly: when the wide

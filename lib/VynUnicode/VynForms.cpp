@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "ActnList.h"
+#include "Assertions.h"
 #include "DeviceContexts.h"
 #include "Format.h"
 #include "HintWindow.h"
@@ -177,7 +178,7 @@ const TUnitInfo VynFormsUnit{UnitName, StartVynForms, EndVynForms};
 
 void InstallVynMessageHook() {
     if (!VynPlatformIsNT)
-        RaiseAssertion("Assertion failure", UnitName, __LINE__);
+        RTL_ASSERTION_FAILED("Assertion failure");
     if (messageHook != nullptr)
         return;
     messageHook = ::SetWindowsHookExW(WH_GETMESSAGE, &GetMessageHook, nullptr, ::GetCurrentThreadId());

@@ -10,15 +10,17 @@
 #include <iterator>
 #include <typeinfo>
 
+#include "Assertions.h"
 #include "Handles.h"
 #include "ModuleRegistry.h"
 #include "SystemFaults.h"
 #include "TraceCallSite.h"
 #include "TraceDebug.h"
-#include "VynControls.h"
 #include "TextConversion.h"
 
 namespace {
+
+constexpr char UnitName[] = "lib/Trace/source/TraceHookExcept";
 
 // ---- Notifier list
 
@@ -349,7 +351,7 @@ bool InstallRaiseHook() {
     const auto found = reinterpret_cast<TRaiseExceptionFunction>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "RaiseException")));
     if (found == nullptr)
-        RaiseAssertion("Assertion failure", "lib/Trace/source/TraceHookExcept", __LINE__);
+        RTL_ASSERTION_FAILED("Assertion failure");
     const auto* interceptor = reinterpret_cast<const void*>(&RaiseInterceptor);
     savedRaiseException = found;
     if (!ReplaceKernelImport(
