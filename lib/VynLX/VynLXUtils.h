@@ -111,6 +111,7 @@ void AssertFileExists(const WideString& path);
 // registered folders, then the registered files, then frees the lists and the cursor stack. Counted: only the first start and the last end do the work.
 extern const TUnitInfo VynLXUtilsUnit;
 
-// The unit's component detection.
+// The unit's component detection, environment texts and variant comparison.
 #include "VynLXComponents.h"
 #include "VynLXEnvironment.h"
+#include "VynLXVariants.h"
