@@ -94,7 +94,6 @@ TVynList::~TVynList() {
     } catch (...) {
         // A destructor must not raise; what a handler raised is dropped with the list.
     }
-    delete[] block_;
 }
 
 int32_t TVynList::GrowthDelta() const noexcept {
@@ -105,8 +104,7 @@ void TVynList::Reallocate(int32_t frontGap, int32_t capacity) {
     const int32_t slots = frontGap + capacity;
     std::unique_ptr<void*[]> block(slots > 0 ? new void*[static_cast<size_t>(slots)] : nullptr);
     MoveSlots(block.get() + frontGap, ItemStart(), count_);
-    delete[] block_;
-    block_ = block.release();
+    block_ = std::move(block);
     blockSlots_ = slots;
     frontGap_ = frontGap;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "SysTypes.h"
 
@@ -79,13 +80,13 @@ public:
 private:
     struct Snapshot;
 
-    void** ItemStart() const noexcept { return block_ + frontGap_; }
+    void** ItemStart() const noexcept { return block_.get() + frontGap_; }
     int32_t GrowthDelta() const noexcept;
     void ReserveFrontGap();
     void Reallocate(int32_t frontGap, int32_t capacity);
     void ApplyOperator(const Snapshot& source, TListAssignOp op);
 
-    void** block_ = nullptr;
+    std::unique_ptr<void*[]> block_;
     int32_t blockSlots_ = 0;
     int32_t frontGap_ = 0;
     int32_t count_ = 0;
