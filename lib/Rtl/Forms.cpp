@@ -146,6 +146,27 @@ void TCustomForm::InitializeForm() {
     AfterConstruction();
 }
 
+void TCustomForm::ReadInheritedDescriptions(const TClassInfo& stop) {
+    std::vector<const TClassInfo*> chain;
+    for (const TClassInfo* info = &ClassInfo(); info != nullptr && info != &stop && info != &TForm::StaticClassInfo();
+         info = info->Parent)
+        chain.push_back(info);
+    SetFormState(fsCreating, true);
+    try {
+        bool found = false;
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+            found = ReadFormResourceOf((*it)->ClassName) || found;
+        if (!found)
+            throw EResNotFound(Format("Resource %s not found", {ClassName()}));
+    } catch (...) {
+        SetFormState(fsCreating, false);
+        throw;
+    }
+    SetFormState(fsCreating, false);
+    if (oldCreateOrder_)
+        DoCreate();
+}
+
 void TCustomForm::AfterConstruction() {
     if (!created_)
         DoCreate();

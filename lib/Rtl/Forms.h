@@ -140,6 +140,11 @@ protected:
     friend class TApplication;
     // Reads the description and runs OnCreate: what CreateFromResource does after constructing.
     virtual void InitializeForm();
+    // InitializeForm for forms described per class: reads the descriptions of the classes below
+    // `stop` down to this form's own, ancestors first (a class's description changes what its
+    // ancestors' made); EResNotFound "Resource <class> not found" when there is none. Then
+    // OnCreate if OldCreateOrder; AfterConstruction is left to the caller.
+    void ReadInheritedDescriptions(const TClassInfo& stop);
     virtual void AfterConstruction();
     void DoCreate();
     // Runs OnDestroy once. The form's destructor calls it, when the members of derived classes

@@ -419,28 +419,9 @@ void TVynForm::DefineProperties(TFiler& filer) {
     DefineWideProperties(filer, *this);
 }
 
-bool TVynForm::ReadInheritedFormResources(const TClassInfo& info) {
-    if (&info == &baseClass_ || &info == &TForm::StaticClassInfo() || info.Parent == nullptr)
-        return false;
-    // Ancestors first: a class's description changes what its ancestors' descriptions made.
-    const bool ancestorsFound = ReadInheritedFormResources(*info.Parent);
-    return ReadFormResourceOf(info.ClassName) || ancestorsFound;
-}
-
 void TVynForm::InitializeForm() {
-    if (&ClassInfo() != &baseClass_ && (ComponentState() & csDesigning) == 0) {
-        SetFormState(fsCreating, true);
-        try {
-            if (!ReadInheritedFormResources(ClassInfo()))
-                throw EResNotFound(Format("Resource %s not found", {ClassName()}));
-        } catch (...) {
-            SetFormState(fsCreating, false);
-            throw;
-        }
-        SetFormState(fsCreating, false);
-        if (OldCreateOrder())
-            DoCreate();
-    }
+    if (&ClassInfo() != &baseClass_ && (ComponentState() & csDesigning) == 0)
+        ReadInheritedDescriptions(baseClass_);
     AfterConstruction();
 }
 

@@ -99,9 +99,6 @@ protected:
     std::unique_ptr<TControlActionLink> CreateActionLink() override;
 
 private:
-    // Reads the descriptions from below the base class down to info's class; true when any was
-    // found.
-    bool ReadInheritedFormResources(const TClassInfo& info);
     void CreateUnicodeMDIChild(const TCreateParams& params);
     // The application's wide hint becomes that of the menu item the message selects.
     void MenuItemSelected(const TMessage& message);

@@ -113,28 +113,7 @@ TExceptionDialog::~TExceptionDialog() {
 }
 
 void TExceptionDialog::InitializeForm() {
-    // The descriptions of the classes from this one down to the dialog's own, ancestors first:
-    // a derived description changes what its ancestors' made.
-    std::vector<const TClassInfo*> chain;
-    for (const TClassInfo* info = &ClassInfo(); info != nullptr; info = info->Parent) {
-        chain.push_back(info);
-        if (info == &TExceptionDialog::StaticClassInfo())
-            break;
-    }
-    SetFormState(fsCreating, true);
-    try {
-        bool found = false;
-        for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-            found = ReadFormResourceOf((*it)->ClassName) || found;
-        if (!found)
-            throw EResNotFound(Format("Resource %s not found", {ClassName()}));
-    } catch (...) {
-        SetFormState(fsCreating, false);
-        throw;
-    }
-    SetFormState(fsCreating, false);
-    if (OldCreateOrder())
-        DoCreate();
+    ReadInheritedDescriptions(TForm::StaticClassInfo());
     AfterConstruction();
 }
 
