@@ -148,7 +148,8 @@ void TCustomForm::InitializeForm() {
 
 void TCustomForm::ReadInheritedDescriptions(const TClassInfo& stop) {
     std::vector<const TClassInfo*> chain;
-    for (const TClassInfo* info = &ClassInfo(); info != nullptr && info != &stop && info != &TForm::StaticClassInfo();
+    const TClassInfo& framework = TForm::StaticClassInfo();
+    for (const TClassInfo* info = &ClassInfo(); info != nullptr && info != &stop && info != &framework;
          info = info->Parent)
         chain.push_back(info);
     SetFormState(fsCreating, true);
