@@ -14,6 +14,7 @@ set(RTL_PORTABLE_SOURCES
     ${RTL_PORTABLE_DIR}/FormTextRenderer.cpp
     ${RTL_PORTABLE_DIR}/FormWriter.cpp
     ${RTL_PORTABLE_DIR}/Format.cpp
+    ${RTL_PORTABLE_DIR}/MaskFormat.cpp
     ${RTL_PORTABLE_DIR}/Random.cpp
     ${RTL_PORTABLE_DIR}/Streams.cpp
     ${RTL_PORTABLE_DIR}/StringLists.cpp
