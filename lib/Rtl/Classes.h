@@ -3,9 +3,12 @@
 // these tables on every platform.
 #pragma once
 
+#include <any>
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "Exceptions.h"
@@ -71,11 +74,14 @@ struct TPropInfo {
 };
 
 // A published method, callable by name (event handlers bound from stored descriptions). Key
-// handlers (sender, key, shift state) have InvokeKey instead of Invoke.
+// handlers (sender, key, shift state) have InvokeKey instead of Invoke; handlers of any other
+// shape have InvokeTyped, a std::function<void(TObject& self, Args...)> that only an event
+// property of the same arguments takes (PublishedTypedMethod, TypedEventProperty).
 struct TMethodEntry {
     AnsiString Name;
     std::function<void(TObject& self, TObject* sender)> Invoke;
     std::function<void(TObject& self, TObject* sender, uint16_t& key, uint32_t shift)> InvokeKey = {};
+    std::any InvokeTyped = {};
 };
 
 // A published component field, filled with the component of the same name when a form is read.
@@ -344,6 +350,49 @@ TMethodEntry PublishedKeyMethod(const char* name, void (C::*method)(TObject*, ui
     return {name, nullptr, [method](TObject& self, TObject* sender, uint16_t& key, uint32_t shift) {
                 (static_cast<C&>(self).*method)(sender, key, shift);
             }};
+}
+
+// A published method of another shape than the notify and key handlers (TypedEventProperty).
+template <class C, class... Args>
+TMethodEntry PublishedTypedMethod(const char* name, void (C::*method)(Args...)) {
+    TMethodEntry entry{name, nullptr};
+    entry.InvokeTyped = std::function<void(TObject&, Args...)>([method](TObject& self, Args... args) {
+        (static_cast<C&>(self).*method)(std::forward<Args>(args)...);
+    });
+    return entry;
+}
+
+// An event property of another shape than TNotifyEvent (Event = std::function<void(Args...)>),
+// bound to a published method of the root made by PublishedTypedMethod with the same arguments;
+// a method of another shape raises EConvertError. set receives the handler (null for nil) and
+// the name of the method it calls, which getName gives back to the writer.
+template <class Event> struct TypedEventBinding;
+template <class... Args> struct TypedEventBinding<std::function<void(Args...)>> {
+    using Method = std::function<void(TObject& self, Args...)>;
+    static std::function<void(Args...)> Bind(TComponent* root, Method method) {
+        return [root, method](Args... args) { method(*root, std::forward<Args>(args)...); };
+    }
+};
+
+template <class Event>
+TPropInfo TypedEventProperty(
+    const char* name,
+    std::type_identity_t<std::function<void(TPersistent&, Event, const AnsiString& methodName)>> set,
+    std::type_identity_t<std::function<AnsiString(const TPersistent&)>> getName) {
+    using Binding = TypedEventBinding<Event>;
+    TPropInfo info;
+    info.Name = name;
+    info.Kind = TTypeKind::tkMethod;
+    info.BindMethod = [set](TPersistent& o, TComponent* root, const TMethodEntry* method) {
+        if (method == nullptr)
+            return set(o, nullptr, AnsiString());
+        const auto* invoke = std::any_cast<typename Binding::Method>(&method->InvokeTyped);
+        if (invoke == nullptr)
+            throw EConvertError("method of another kind");
+        set(o, Binding::Bind(root, *invoke), method->Name);
+    };
+    info.GetMethodName = std::move(getName);
+    return info;
 }
 
 // A reference to a component of class T, stored by name; a component of another class is

@@ -9,6 +9,9 @@
 //   TDateField and TTimeField double (an OLE date: days since 30 December 1899),
 //   TInterfaceField IUnknown*, TIDispatchField IDispatch* (references the reader owns).
 //
+// A field without a data set raises EDatabaseError "Field '%s' has no dataset" on every access to
+// its value.
+//
 // A field belongs to its owner (as every component) and is listed by the data set it is given to.
 #pragma once
 
@@ -54,6 +57,9 @@ public:
     int32_t Size() const { return size_; }
     // EDatabaseError "Invalid field size" for a size the type does not take.
     void SetSize(int32_t size);
+    // Takes the type of the definition a field is made for, where its class serves several
+    // (TStringField: ftString or ftFixedChar); any other type leaves the field as it is.
+    virtual void SetFieldType(TFieldType type);
     bool Required() const { return required_; }
     void SetRequired(bool required) { required_ = required; }
     bool ReadOnly() const { return readOnly_; }
@@ -68,7 +74,11 @@ public:
     void Clear();
 
     // Conversions. A value the type cannot give or take raises EDatabaseError "Cannot access
-    // field '%s' as type %s"; text that is no value of the type raises EConvertError.
+    // field '%s' as type %s"; text that is no value of the type raises EConvertError "'<text>' is
+    // not a valid <kind> for field '<name>'"; a value out of a numeric type's range raises
+    // EVariantError (the system's conversion) or the range error of the integer fields. A failed
+    // set leaves the stored value as it was. Text is read and written by the system's rules in the
+    // user's locale (VariantChangeTypeEx), as the framework's variants convert.
     AnsiString AsString() const { return GetAsString(); }
     void SetAsString(const AnsiString& value) { SetAsStringValue(value); }
     WideString AsWideString() const { return GetAsWideString(); }
@@ -87,9 +97,10 @@ public:
     // An OLE date.
     double AsDateTime() const { return GetAsDateTime(); }
     void SetAsDateTime(double value) { SetAsDateTimeValue(value); }
-    // Null when the field holds no value; setting null or empty clears it.
+    // Null when the field holds no value; setting null or empty clears it (SetAsVariantValue sees
+    // neither). The number, boolean and date fields take text variants as SetAsString does.
     TVariant AsVariant() const { return GetAsVariant(); }
-    void SetAsVariant(const TVariant& value) { SetAsVariantValue(value); }
+    void SetAsVariant(const TVariant& value);
 
     // The display text (OnGetText with displayText true, else GetText) and the edit text (false).
     AnsiString DisplayText() const;
@@ -98,9 +109,15 @@ public:
     void SetText(const AnsiString& text);
 
     const TFieldGetTextEvent& OnGetText() const { return onGetText_; }
-    void SetOnGetText(TFieldGetTextEvent handler) { onGetText_ = std::move(handler); }
+    void SetOnGetText(TFieldGetTextEvent handler) {
+        onGetText_ = std::move(handler);
+        onGetTextName_.clear();
+    }
     const TFieldSetTextEvent& OnSetText() const { return onSetText_; }
-    void SetOnSetText(TFieldSetTextEvent handler) { onSetText_ = std::move(handler); }
+    void SetOnSetText(TFieldSetTextEvent handler) {
+        onSetText_ = std::move(handler);
+        onSetTextName_.clear();
+    }
     // Called after the field's value changed in the active record.
     TFieldNotifyEvent OnChange;
 
@@ -146,8 +163,11 @@ protected:
     virtual bool IsValidSize(int32_t size) const;
 
     [[noreturn]] void AccessError(const char* typeName) const;
+    void SetDataType(TFieldType dataType) { dataType_ = dataType; }
 
 private:
+    static TPropInfo OnChangeProperty();
+
     TDataSet* dataSet_ = nullptr;
     AnsiString fieldName_;
     int32_t fieldNo_ = 0;
@@ -158,15 +178,20 @@ private:
     AnsiString editMask_;
     TFieldGetTextEvent onGetText_;
     TFieldSetTextEvent onSetText_;
+    // The published methods the events were bound to from a stored description.
+    AnsiString onChangeName_;
+    AnsiString onGetTextName_;
+    AnsiString onSetTextName_;
 };
 
-// ANSI text of at most Size characters (default 20); longer text is cut.
+// ANSI text of at most Size characters (default 20; 0: no limit); longer text is cut.
 class TStringField : public TField {
     RTL_DECLARE_CLASS_INFO()
 public:
     explicit TStringField(TComponent* owner);
     // Fixed-width text: ftFixedChar.
     bool FixedChar() const { return DataType() == ftFixedChar; }
+    void SetFieldType(TFieldType type) override;
 
     // The stored text; false for a null.
     bool GetValue(AnsiString& value) const;
@@ -205,7 +230,8 @@ protected:
     bool IsValidSize(int32_t size) const override;
 };
 
-// UTF-16 text of at most Size characters (default 20); longer text is cut.
+// UTF-16 text of at most Size characters (default 20; 0: no limit); longer text is cut, never
+// inside a surrogate pair.
 class TWideStringField : public TField {
     RTL_DECLARE_CLASS_INFO()
 public:
@@ -379,7 +405,9 @@ protected:
     void SetAsVariantValue(const TVariant& value) override;
 };
 
-// Date and time as an OLE date; text by the system's rules in the user's locale.
+// Date and time as an OLE date; text by the system's rules in the user's locale. A date field
+// keeps the day of a value, a time field its time of day; a value outside the years 100 to 9999
+// (or not finite) raises EDatabaseError "Invalid date and time value for field '%s'".
 class TDateTimeField : public TField {
     RTL_DECLARE_CLASS_INFO()
 public:
