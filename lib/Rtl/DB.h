@@ -9,6 +9,7 @@
 
 #include "Classes.h"
 #include "Exceptions.h"
+#include "Format.h"
 #include "SysTypes.h"
 
 RTL_DECLARE_EXCEPTION(EDatabaseError, Exception)
