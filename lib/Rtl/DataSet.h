@@ -244,7 +244,8 @@ protected:
     virtual const TClassInfo* GetFieldClass(TFieldType type) const;
     virtual TRecordBuffer AllocRecordBuffer() = 0;
     virtual void FreeRecordBuffer(TRecordBuffer& buffer) = 0;
-    virtual uint16_t GetRecordSize() const = 0;
+    // Bytes of one record buffer.
+    virtual uint32_t GetRecordSize() const = 0;
     virtual void GetBookmarkData(TRecordBuffer buffer, void* data) const = 0;
     virtual void SetBookmarkData(TRecordBuffer buffer, const void* data) = 0;
     virtual TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) const = 0;
