@@ -181,8 +181,8 @@ const TClassInfo& TVynDataSet::StaticClassInfo() {
     static const TClassInfo info = [] {
         TClassInfo result{"TVynDataSet", &TDataSet::StaticClassInfo()};
         result.Properties = {
-            IntegerProperty("BufferCount", &TVynDataSet::BufferCount, &TVynDataSet::SetBufferCount),
-            BooleanProperty("Filtered", &TVynDataSet::Filtered, &TVynDataSet::SetFiltered),
+            IntegerProperty<TDataSet>("BufferCount", &TDataSet::BufferCount, &TDataSet::SetBufferCount),
+            BooleanProperty<TDataSet>("Filtered", &TDataSet::Filtered, &TDataSet::SetFiltered),
             MakeAnsiStringProperty(
                 "Sort", [](const TPersistent& d) { return static_cast<const TVynDataSet&>(d).Sort(); },
                 [](TPersistent& d, const AnsiString& v) { static_cast<TVynDataSet&>(d).SetSort(v); }),
