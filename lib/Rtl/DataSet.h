@@ -105,8 +105,8 @@ class TDataSet : public TComponent {
     RTL_DECLARE_CLASS_INFO()
 public:
     explicit TDataSet(TComponent* owner);
-    // Closes (without raising: a failing close is handed to the exception handler), then frees
-    // its fields.
+    // Frees the default fields and lets go of the others. A storage class closes the data set in
+    // its own destructor (CloseBeforeDestruction), while its hooks still exist.
     ~TDataSet() override;
 
     // --- State ----------------------------------------------------------------------------------
@@ -149,9 +149,10 @@ public:
     bool Eof() const { return eof_; }
     bool IsEmpty() const;
     int32_t RecordCount() const;
-    // 1-based; -1 where the data set cannot tell.
-    int32_t RecNo() const;
-    void SetRecNo(int32_t recNo);
+    // 1-based, of the active record; -1 where the data set cannot tell.
+    int32_t RecNo();
+    // Moves to record recNo where the data set can; by default nothing happens.
+    virtual void SetRecNo(int32_t recNo);
 
     // --- Editing --------------------------------------------------------------------------------
     // Edit of an empty data set inserts.
@@ -161,6 +162,10 @@ public:
     void Post();
     void Cancel();
     void Delete();
+    // Stores a record of values (one per field, in field order; fewer leave the rest null) in one
+    // step, before the active record or after the last, through InternalAddRecord.
+    void InsertRecord(const std::vector<TVariant>& values);
+    void AppendRecord(const std::vector<TVariant>& values);
     // Posts a pending edit or insert; EDatabaseError "Cannot perform this operation on a closed
     // dataset" when closed.
     void CheckBrowseMode();
@@ -239,7 +244,8 @@ protected:
     virtual const TClassInfo* GetFieldClass(TFieldType type) const;
     virtual TRecordBuffer AllocRecordBuffer() = 0;
     virtual void FreeRecordBuffer(TRecordBuffer& buffer) = 0;
-    virtual uint16_t GetRecordSize() const = 0;
+    // Bytes of one record buffer.
+    virtual uint32_t GetRecordSize() const = 0;
     virtual void GetBookmarkData(TRecordBuffer buffer, void* data) const = 0;
     virtual void SetBookmarkData(TRecordBuffer buffer, const void* data) = 0;
     virtual TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) const = 0;
@@ -269,7 +275,6 @@ protected:
     virtual bool IsCursorOpen() const = 0;
     virtual int32_t GetRecordCount() const { return -1; }
     virtual int32_t GetRecNo() const { return -1; }
-    virtual void SetRecNo(int32_t) {}
 
     // --- Services for the storage ---------------------------------------------------------------
     void SetBookmarkSize(int32_t size) { bookmarkSize_ = size; }
@@ -292,6 +297,9 @@ protected:
     void CheckInactive() const;
     void DoBeforeScroll();
     void DoAfterScroll();
+    // For the destructor of the storage class, while its hooks still exist: closes without
+    // events; nothing raised leaves it.
+    void CloseBeforeDestruction() noexcept;
 
 private:
     friend class TField;
@@ -299,7 +307,8 @@ private:
     void RemoveField(TField* field);
 
     void OpenCursor();
-    void CloseCursor() noexcept;
+    void CloseCursor();
+    void AddRecord(const std::vector<TVariant>& values, bool append);
     void SetState(TDataSetState state);
     void AllocateBuffers();
     void FreeBuffers() noexcept;
