@@ -296,6 +296,7 @@ void TDataSet::CreateFields() {
         if (field == nullptr)
             DatabaseErrorFmt("Field '%s' is of an unknown type", {def.Name()}, this);
         field->SetFieldName(def.Name());
+        field->SetFieldType(def.DataType());
         if (def.Size() != 0)
             field->SetSize(def.Size());
         field->SetRequired(def.Required());

@@ -1102,21 +1102,33 @@ TInterfaceField::TInterfaceField(TComponent* owner) : TInterfaceField(owner, ftI
 TInterfaceField::TInterfaceField(TComponent* owner, TFieldType dataType) : TField(owner, dataType, 0) {}
 
 TVariant TInterfaceField::GetAsVariant() const {
-    // IDispatch derives from IUnknown: one slot serves both buffer forms.
+    TVariant value;
+    if (DataType() == ftIDispatch) {
+        IDispatch* reference = nullptr;
+        if (!GetData(&reference))
+            return TVariant::Null();
+        VARIANT* slot = value.Put();
+        slot->pdispVal = reference; // the variant owns the reference the data set handed over
+        slot->vt = VT_DISPATCH;
+        return value;
+    }
     IUnknown* reference = nullptr;
     if (!GetData(&reference))
         return TVariant::Null();
-    TVariant value;
     VARIANT* slot = value.Put();
     slot->punkVal = reference; // the variant owns the reference the data set handed over
-    slot->vt = DataType() == ftIDispatch ? VT_DISPATCH : VT_UNKNOWN;
+    slot->vt = VT_UNKNOWN;
     return value;
 }
 
 void TInterfaceField::SetAsVariantValue(const TVariant& value) {
-    const bool dispatch = DataType() == ftIDispatch;
-    const TVariant reference = value.ChangeType(dispatch ? VT_DISPATCH : VT_UNKNOWN);
-    IUnknown* const stored = dispatch ? reference.Value().pdispVal : reference.Value().punkVal;
+    if (DataType() == ftIDispatch) {
+        const TVariant reference = value.ChangeType(VT_DISPATCH);
+        IDispatch* const stored = reference.Value().pdispVal;
+        return SetData(&stored);
+    }
+    const TVariant reference = value.ChangeType(VT_UNKNOWN);
+    IUnknown* const stored = reference.Value().punkVal;
     SetData(&stored);
 }
 
