@@ -404,7 +404,8 @@ TVariant TStringField::GetAsVariant() const {
 }
 
 void TStringField::SetAsVariantValue(const TVariant& value) {
-    SetAsStringValue(value.AsAnsi());
+    // The bytes as they are, also where a subclass reads its text in an encoding of its own.
+    TStringField::SetAsStringValue(value.AsAnsi());
 }
 
 void TStringField::GetText(AnsiString& text, bool displayText) const {
