@@ -142,6 +142,13 @@ std::vector<uint8_t> WriteFormBinary(const TFormObject& root);
 // Raises EParserError "Line N: message".
 TFormObject ParseFormText(const AnsiString& text);
 
+// Readers of single values in the text form, for tools that keep a form's text and edit values
+// in place. Both raise EParserError "Line N: message", N counted within text.
+// A string followed by any number of "+" and further strings, concatenated; nothing may follow.
+WideString ParseFormStringExpression(const AnsiString& text);
+// Empty unless the first token is "("; then such strings up to ")", after which nothing may follow.
+std::vector<WideString> ParseFormStringList(const AnsiString& text);
+
 // Canonical text: two-space indentation, CR LF line ends. Raises EConvertError for a tree the text
 // form cannot express (a name or identifier value that is not an identifier, an empty
 // identifier value, non-finite floats, ...), rather than writing text that means something else.

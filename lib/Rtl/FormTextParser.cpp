@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "Exceptions.h"
 #include "FloatText.h"
@@ -268,6 +269,27 @@ bool IsObjectKeyword(const Token& token) {
     return IsKeyword(token, "object") || IsKeyword(token, "inherited") || IsKeyword(token, "inline");
 }
 
+// A string token followed by any number of "+" and further string tokens, concatenated.
+WideString ReadStringExpression(FormLexer& lexer, Token first) {
+    if (first.Kind != TokenKind::String)
+        ThrowParser(first.Line, "String expected");
+    WideString text = std::move(first.Wide);
+    while (IsSymbol(lexer.Peek(), '+')) {
+        lexer.Next();
+        const Token piece = lexer.Next();
+        if (piece.Kind != TokenKind::String)
+            ThrowParser(piece.Line, "String expected");
+        text += piece.Wide;
+    }
+    return text;
+}
+
+void ExpectEndOfText(FormLexer& lexer) {
+    const Token& rest = lexer.Peek();
+    if (rest.Kind != TokenKind::End)
+        ThrowParser(rest.Line, "End of file expected");
+}
+
 class FormTextParser {
 public:
     explicit FormTextParser(const AnsiString& text) : lexer_(text) {}
@@ -277,9 +299,7 @@ public:
         if (!IsObjectKeyword(first))
             ThrowParser(first.Line, "'object' expected");
         TFormObject root = ParseObject();
-        const Token& rest = lexer_.Peek();
-        if (rest.Kind != TokenKind::End)
-            ThrowParser(rest.Line, "End of file expected");
+        ExpectEndOfText(lexer_);
         return root;
     }
 
@@ -372,17 +392,8 @@ private:
         switch (token.Kind) {
         case TokenKind::Number:
             return ParseNumber(token);
-        case TokenKind::String: {
-            WideString text = std::move(token.Wide);
-            while (IsSymbol(lexer_.Peek(), '+')) {
-                lexer_.Next();
-                const Token piece = lexer_.Next();
-                if (piece.Kind != TokenKind::String)
-                    ThrowParser(piece.Line, "String expected");
-                text += piece.Wide;
-            }
-            return TFormValue::FromText(text);
-        }
+        case TokenKind::String:
+            return TFormValue::FromText(ReadStringExpression(lexer_, std::move(token)));
         case TokenKind::Ident:
             if (SameTextAscii(token.Text, "True"))
                 return TFormValue::FromBoolean(true);
@@ -557,4 +568,27 @@ private:
 
 TFormObject ParseFormText(const AnsiString& text) {
     return FormTextParser(text).ParseRoot();
+}
+
+WideString ParseFormStringExpression(const AnsiString& text) {
+    FormLexer lexer(text);
+    WideString result = ReadStringExpression(lexer, lexer.Next());
+    ExpectEndOfText(lexer);
+    return result;
+}
+
+std::vector<WideString> ParseFormStringList(const AnsiString& text) {
+    FormLexer lexer(text);
+    std::vector<WideString> strings;
+    if (!IsSymbol(lexer.Peek(), '('))
+        return strings;
+    lexer.Next();
+    while (!IsSymbol(lexer.Peek(), ')')) {
+        if (lexer.Peek().Kind == TokenKind::End)
+            ThrowParser(lexer.Peek().Line, "')' expected");
+        strings.push_back(ReadStringExpression(lexer, lexer.Next()));
+    }
+    lexer.Next();
+    ExpectEndOfText(lexer);
+    return strings;
 }

@@ -121,11 +121,12 @@ private:
             Fail("Property name '" + property.Name + "' is not an identifier");
         NewLine(indent);
         out_ += property.Name;
-        out_ += " =";
+        // The blank stays even where the value starts on the next line: tools that edit the text
+        // line by line split at " = " and render the same way, so the text survives them unchanged.
+        out_ += " = ";
         if (IsStringType(property.Value.Type)) {
             const std::vector<AnsiString> pieces = RenderString(property.Value.AsWideText());
             if (pieces.size() == 1) {
-                out_ += ' ';
                 out_ += pieces.front();
                 return;
             }
@@ -137,7 +138,6 @@ private:
             }
             return;
         }
-        out_ += ' ';
         RenderValue(property.Value, indent, property.Name);
     }
 

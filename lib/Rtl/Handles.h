@@ -80,6 +80,7 @@ inline void CloseLocalMemory(HLOCAL h) noexcept { ::LocalFree(h); }
 inline void CloseGlobalMemory(HGLOBAL h) noexcept { ::GlobalFree(h); }
 inline void CloseSid(PSID h) noexcept { ::FreeSid(h); }
 inline void UnmapView(void* view) noexcept { ::UnmapViewOfFile(view); }
+inline void DiscardResourceUpdate(HANDLE h) noexcept { ::EndUpdateResourceW(h, TRUE); }
 inline void DeregisterEventSourceHandle(HANDLE h) noexcept {
     ::DeregisterEventSource(h);
 }
@@ -99,6 +100,9 @@ using UniqueGlobalMemory = UniqueHandle<HGLOBAL, HandleDetail::CloseGlobalMemory
 using UniqueMappedView = UniqueHandle<void*, HandleDetail::UnmapView>;
 // An event source of the system's event log (RegisterEventSource); deregistered on release.
 using UniqueEventSource = UniqueHandle<HANDLE, HandleDetail::DeregisterEventSourceHandle>;
+// A resource update begun by BeginUpdateResourceW; going out of scope discards it, so committing is
+// EndUpdateResourceW(update.release(), FALSE).
+using UniqueResourceUpdate = UniqueHandle<HANDLE, HandleDetail::DiscardResourceUpdate>;
 // A SID the system allocated (AllocateAndInitializeSid); FreeSid releases it.
 using UniqueSid = UniqueHandle<PSID, HandleDetail::CloseSid>;
 // GDI objects, typed so that get() needs no cast.

@@ -123,8 +123,10 @@ std::string CanonicalText() {
   Data = {
     000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F
     2021}
-  Long =
-    ')" + std::string(62, 'a') + R"(' +
+  Long = )" // the blank after "=" stays where the value starts on the next line
+                "\n"
+                R"(    ')" +
+                std::string(62, 'a') + R"(' +
     'bbbbbbbb'
   Columns = <
     item
@@ -413,7 +415,8 @@ TEST(FormRoundTrip, LongClassNamesAndStringsStayIntact) {
     EXPECT_EQ(stream[4], 0xF0);  // a 245-byte name would otherwise read as a prefix
     EXPECT_EQ(ReadFormBinary(stream), form);
     const std::string text = RenderFormText(form);
-    EXPECT_NE(text.find("  Text =\r\n    'first line'#13#10 +\r\n    'second ''quoted'' line"), std::string::npos)
+    EXPECT_NE(text.find("  Text = \r\n    'first line'#13#10 +\r\n    'second ''quoted'' line"),
+              std::string::npos)
         << text;
     size_t lineStart = text.find("\r\n") + 2;  // after the long class name
     for (size_t end = text.find("\r\n", lineStart); end != std::string::npos; end = text.find("\r\n", lineStart)) {
