@@ -1,5 +1,6 @@
 #include "DB.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "TextConversion.h"
@@ -7,12 +8,19 @@
 
 namespace {
 
-// Names compare as the user reads them, as the data set's field look-up does.
-bool SameFieldName(const AnsiString& a, const AnsiString& b) {
-    return CompareWideText(AnsiToWide(a), AnsiToWide(b), false) == 0;
+bool IsAscii(const AnsiString& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 } // namespace
+
+// ASCII names (nearly all) are compared without a conversion and a system call each: a data set's
+// definitions and fields are looked up by name once per field while it opens.
+bool SameFieldName(const AnsiString& a, const AnsiString& b) {
+    if (IsAscii(a) && IsAscii(b))
+        return SameIdentifier(a, b);
+    return CompareWideText(AnsiToWide(a), AnsiToWide(b), false) == 0;
+}
 
 void DatabaseError(const AnsiString& message, const TComponent* component) {
     if (component != nullptr && !component->Name().empty())

@@ -42,6 +42,9 @@ enum TFieldType : uint8_t {
     ftGuid
 };
 
+// Field names compare without regard to case, as the user reads them (the system's comparison).
+bool SameFieldName(const AnsiString& a, const AnsiString& b);
+
 // "String", "Integer", ... as messages name the types.
 const char* FieldTypeName(TFieldType type);
 

@@ -62,7 +62,7 @@ TField* TFields::Fields(int32_t index) const {
 
 TField* TFields::FindField(const AnsiString& name) const {
     for (TField* field : items_)
-        if (SameIdentifier(field->FieldName(), name))
+        if (SameFieldName(field->FieldName(), name))
             return field;
     return nullptr;
 }

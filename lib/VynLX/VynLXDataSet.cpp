@@ -159,6 +159,16 @@ TVariant BufferToVar(const TField& field, const void* buffer) {
     }
 }
 
+// A partial key matches records by the beginning of their text. Those form one run of the sorted
+// view only for a single text key: numbers compared as text ("1" begins "10") and a first field
+// followed by others (records beginning "a" are ordered by their whole text before the next
+// field) are spread over the view, where a binary search would miss them.
+bool PartialKeyKeepsSortOrder(const std::vector<TField*>& keys, const TVariant& keyValues, TLocateOptions options) {
+    if (!options.Contains(loPartialKey))
+        return true;
+    return keys.size() == 1 && keyValues.IsString();
+}
+
 TVynRecordHandle HandleOf(const void* bookmark) {
     TVynRecordHandle handle;
     std::memcpy(&handle, bookmark, sizeof handle);
@@ -646,7 +656,7 @@ int32_t TVynDataSet::FindRecord(const AnsiString& keyFields, const TVariant& key
         std::vector<TField*> sortFields;
         if (!sort_.empty())
             GetFieldList(sortFields, sort_);
-        if (sort_.empty() || keys != sortFields) {
+        if (sort_.empty() || keys != sortFields || !PartialKeyKeepsSortOrder(keys, keyValues, options)) {
             for (int32_t i = 0; i < view_.Count(); ++i)
                 if (VarArrayEqual(RecordKey(view_.Items(i), keys), keyValues, options))
                     return i;

@@ -100,18 +100,30 @@ int32_t TVynList::GrowthDelta() const noexcept {
     return GrowthDeltaOf(Capacity());
 }
 
-void TVynList::Reallocate(int32_t frontGap, int32_t capacity) {
+void TVynList::Reallocate(int32_t frontGap, int32_t capacity, int32_t hiddenFront) {
     const int32_t slots = frontGap + capacity;
-    std::unique_ptr<void*[]> block(slots > 0 ? new void*[static_cast<size_t>(slots)] : nullptr);
-    MoveSlots(block.get() + frontGap, ItemStart(), count_);
+    const size_t allocated = static_cast<size_t>(hiddenFront) + static_cast<size_t>(slots);
+    std::unique_ptr<void*[]> block(allocated > 0 ? new void*[allocated] : nullptr);
+    MoveSlots(block.get() + hiddenFront + frontGap, ItemStart(), count_);
     block_ = std::move(block);
+    hiddenFront_ = hiddenFront;
     blockSlots_ = slots;
     frontGap_ = frontGap;
 }
 
 void TVynList::ReserveFrontGap() {
-    if (frontGap_ == 0)
-        Reallocate(GrowthDelta(), Capacity());
+    if (frontGap_ != 0)
+        return;
+    const int32_t delta = GrowthDelta();
+    if (hiddenFront_ >= delta) {
+        hiddenFront_ -= delta;
+        blockSlots_ += delta;
+        frontGap_ = delta;
+        return;
+    }
+    // A list that runs out of front gap is being filled from the front: keep as much hidden room
+    // as it holds items, which bounds the block at about twice what it would be.
+    Reallocate(delta, Capacity(), std::min(count_, MaxListSize - blockSlots_ - delta));
 }
 
 int32_t TVynList::Add(void* item) {
@@ -127,15 +139,17 @@ int32_t TVynList::Add(void* item) {
     return index;
 }
 
-void TVynList::Insert(int32_t index, void* item) {
+void TVynList::InsertAnywhere(int32_t index, void* item) {
     if (index < 0 || index > count_)
         RaiseListError("List index out of bounds (%d)", index);
     if (count_ == Capacity())
         Enlarge();
     if (index < count_ - index) {
-        ReserveFrontGap();
+        if (frontGap_ == 0)
+            ReserveFrontGap();
         --frontGap_;
-        MoveSlots(ItemStart(), ItemStart() + 1, index);
+        if (index > 0)
+            MoveSlots(ItemStart(), ItemStart() + 1, index);
     } else {
         if (count_ >= Capacity())
             throw EVynInternalError("Internal Error: Enlarge did not grow the list.");

@@ -37,7 +37,19 @@ public:
     int32_t Add(void* item);
     // Inserts before index (index = Count appends); "List index out of bounds (%d)" (EListError)
     // outside 0..Count. Moves the items of the shorter side.
-    void Insert(int32_t index, void* item);
+    void Insert(int32_t index, void* item) {
+        // Inserting at the front into a spare slot in front is the common case of a list filled
+        // from the front; it stays inline.
+        if (index == 0 && count_ > 0 && frontGap_ > 0 && count_ < Capacity()) {
+            --frontGap_;
+            ItemStart()[0] = item;
+            ++count_;
+            if (item != nullptr)
+                NotifyItem(item, lnAdded);
+            return;
+        }
+        InsertAnywhere(index, item);
+    }
     // Removes count items from index on, then notifies each non-nil one as deleted, in order.
     // count <= 0: EVynInternalError "Internal Error: DelCount must be greater than 0. (%d)";
     // a run not inside the list: EListError "List index out of bounds (%d)" with index.
@@ -80,13 +92,19 @@ public:
 private:
     struct Snapshot;
 
-    void** ItemStart() const noexcept { return block_.get() + frontGap_; }
+    void** ItemStart() const noexcept { return block_.get() + hiddenFront_ + frontGap_; }
+    void InsertAnywhere(int32_t index, void* item);
     int32_t GrowthDelta() const noexcept;
     void ReserveFrontGap();
-    void Reallocate(int32_t frontGap, int32_t capacity);
+    void Reallocate(int32_t frontGap, int32_t capacity, int32_t hiddenFront = 0);
     void ApplyOperator(const Snapshot& source, TListAssignOp op);
 
     std::unique_ptr<void*[]> block_;
+    // Slots of the block in front of the front gap that no count or capacity includes: room kept
+    // by a reallocation for front inserts, so that the items move once per doubling rather than
+    // once per growth delta. The front gap and the capacity are what they would be without it.
+    int32_t hiddenFront_ = 0;
+    // The slots of the front gap and the capacity together.
     int32_t blockSlots_ = 0;
     int32_t frontGap_ = 0;
     int32_t count_ = 0;
