@@ -28,14 +28,15 @@ void DatabaseError(const AnsiString& message, const TComponent* component) {
     throw EDatabaseError(message);
 }
 
-void DatabaseErrorFmt(const AnsiString& format, const std::vector<TVarRec>& args, const TComponent* component) {
+void DatabaseErrorFmt(const AnsiString& format, const std::vector<TVarRec>& args,
+                      const TComponent* component) {
     DatabaseError(Format(format, args), component);
 }
 
 const char* FieldTypeName(TFieldType type) {
-    static const char* const names[] = {"Unknown",  "String",   "SmallInt",   "Integer",  "Word",
-                                        "Boolean",  "Float",    "Currency",   "BCD",      "Date",
-                                        "Time",     "DateTime", "AutoInc",    "FixedChar", "WideString",
+    static const char* const names[] = {"Unknown",  "String",    "SmallInt",  "Integer",   "Word",
+                                        "Boolean",  "Float",     "Currency",  "BCD",       "Date",
+                                        "Time",     "DateTime",  "AutoInc",   "FixedChar", "WideString",
                                         "Largeint", "Interface", "IDispatch", "Guid"};
     static_assert(std::size(names) == ftGuid + 1, "one name per field type");
     return type < std::size(names) ? names[type] : names[ftUnknown];

@@ -35,8 +35,7 @@ TVariant ParseText(const AnsiString& text, VARTYPE type, const char* kind, const
     try {
         return TVariant::FromWide(AnsiToWide(text)).ChangeType(type);
     } catch (const EVariantError&) {
-        throw EConvertError(
-            Format("'%s' is not a valid %s for field '%s'", {text, kind, field.FieldName()}));
+        throw EConvertError(Format("'%s' is not a valid %s for field '%s'", {text, kind, field.FieldName()}));
     }
 }
 
@@ -328,7 +327,8 @@ const TClassInfo& TStringField::StaticClassInfo() {
 
 TStringField::TStringField(TComponent* owner) : TStringField(owner, ftString, DefaultStringSize) {}
 
-TStringField::TStringField(TComponent* owner, TFieldType dataType, int32_t size) : TField(owner, dataType, size) {}
+TStringField::TStringField(TComponent* owner, TFieldType dataType, int32_t size)
+    : TField(owner, dataType, size) {}
 
 void TStringField::SetFieldType(TFieldType type) {
     if (DataType() != ftGuid && (type == ftString || type == ftFixedChar))
@@ -554,14 +554,19 @@ void TNumericField::SetTextValue(const AnsiString& text) {
 
 const TClassInfo& TIntegerField::StaticClassInfo() {
     static const TClassInfo info{
-        "TIntegerField", &TNumericField::StaticClassInfo(), {}, {}, {},
+        "TIntegerField",
+        &TNumericField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TIntegerField(owner); },
     };
     return info;
 }
 
 TIntegerField::TIntegerField(TComponent* owner)
-    : TIntegerField(owner, ftInteger, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()) {}
+    : TIntegerField(owner, ftInteger, std::numeric_limits<int32_t>::min(),
+                    std::numeric_limits<int32_t>::max()) {}
 
 TIntegerField::TIntegerField(TComponent* owner, TFieldType dataType, int32_t minValue, int32_t maxValue)
     : TNumericField(owner, dataType, 0), minValue_(minValue), maxValue_(maxValue) {}
@@ -669,41 +674,57 @@ void TIntegerField::SetAsVariantValue(const TVariant& value) {
 
 const TClassInfo& TSmallintField::StaticClassInfo() {
     static const TClassInfo info{
-        "TSmallintField", &TIntegerField::StaticClassInfo(), {}, {}, {},
+        "TSmallintField",
+        &TIntegerField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TSmallintField(owner); },
     };
     return info;
 }
 
 TSmallintField::TSmallintField(TComponent* owner)
-    : TIntegerField(owner, ftSmallint, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()) {}
+    : TIntegerField(owner, ftSmallint, std::numeric_limits<int16_t>::min(),
+                    std::numeric_limits<int16_t>::max()) {}
 
 const TClassInfo& TWordField::StaticClassInfo() {
     static const TClassInfo info{
-        "TWordField", &TIntegerField::StaticClassInfo(), {}, {}, {},
-        [](TComponent* owner) -> TComponent* { return new TWordField(owner); },
+        "TWordField", &TIntegerField::StaticClassInfo(),
+        {},           {},
+        {},           [](TComponent* owner) -> TComponent* { return new TWordField(owner); },
     };
     return info;
 }
 
-TWordField::TWordField(TComponent* owner) : TIntegerField(owner, ftWord, 0, std::numeric_limits<uint16_t>::max()) {}
+TWordField::TWordField(TComponent* owner)
+    : TIntegerField(owner, ftWord, 0, std::numeric_limits<uint16_t>::max()) {}
 
 const TClassInfo& TAutoIncField::StaticClassInfo() {
     static const TClassInfo info{
-        "TAutoIncField", &TIntegerField::StaticClassInfo(), {}, {}, {},
+        "TAutoIncField",
+        &TIntegerField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TAutoIncField(owner); },
     };
     return info;
 }
 
 TAutoIncField::TAutoIncField(TComponent* owner)
-    : TIntegerField(owner, ftAutoInc, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()) {}
+    : TIntegerField(owner, ftAutoInc, std::numeric_limits<int32_t>::min(),
+                    std::numeric_limits<int32_t>::max()) {}
 
 // ---- TLargeintField -----------------------------------------------------------------------------
 
 const TClassInfo& TLargeintField::StaticClassInfo() {
     static const TClassInfo info{
-        "TLargeintField", &TNumericField::StaticClassInfo(), {}, {}, {},
+        "TLargeintField",
+        &TNumericField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TLargeintField(owner); },
     };
     return info;
@@ -766,7 +787,11 @@ void TLargeintField::SetAsVariantValue(const TVariant& value) {
 
 const TClassInfo& TFloatField::StaticClassInfo() {
     static const TClassInfo info{
-        "TFloatField", &TNumericField::StaticClassInfo(), {}, {}, {},
+        "TFloatField",
+        &TNumericField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TFloatField(owner); },
     };
     return info;
@@ -837,7 +862,11 @@ void TFloatField::SetAsVariantValue(const TVariant& value) {
 
 const TClassInfo& TCurrencyField::StaticClassInfo() {
     static const TClassInfo info{
-        "TCurrencyField", &TFloatField::StaticClassInfo(), {}, {}, {},
+        "TCurrencyField",
+        &TFloatField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TCurrencyField(owner); },
     };
     return info;
@@ -849,8 +878,9 @@ TCurrencyField::TCurrencyField(TComponent* owner) : TFloatField(owner, ftCurrenc
 
 const TClassInfo& TBCDField::StaticClassInfo() {
     static const TClassInfo info{
-        "TBCDField", &TNumericField::StaticClassInfo(), {}, {}, {},
-        [](TComponent* owner) -> TComponent* { return new TBCDField(owner); },
+        "TBCDField", &TNumericField::StaticClassInfo(),
+        {},          {},
+        {},          [](TComponent* owner) -> TComponent* { return new TBCDField(owner); },
     };
     return info;
 }
@@ -926,7 +956,11 @@ void TBCDField::SetAsVariantValue(const TVariant& value) {
 
 const TClassInfo& TBooleanField::StaticClassInfo() {
     static const TClassInfo info{
-        "TBooleanField", &TField::StaticClassInfo(), {}, {}, {},
+        "TBooleanField",
+        &TField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TBooleanField(owner); },
     };
     return info;
@@ -995,7 +1029,11 @@ void TBooleanField::SetAsVariantValue(const TVariant& value) {
 
 const TClassInfo& TDateTimeField::StaticClassInfo() {
     static const TClassInfo info{
-        "TDateTimeField", &TField::StaticClassInfo(), {}, {}, {},
+        "TDateTimeField",
+        &TField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TDateTimeField(owner); },
     };
     return info;
@@ -1010,7 +1048,9 @@ bool TDateTimeField::GetValue(double& value) const {
 }
 
 AnsiString TDateTimeField::DateTimeText(double value) const {
-    const ULONG part = DataType() == ftDate ? VAR_DATEVALUEONLY : DataType() == ftTime ? VAR_TIMEVALUEONLY : 0;
+    const ULONG part = DataType() == ftDate   ? VAR_DATEVALUEONLY
+                       : DataType() == ftTime ? VAR_TIMEVALUEONLY
+                                              : 0;
     TVariant text;
     VARIANT* slot = text.Put();
     const HRESULT result = ::VarBstrFromDate(value, LOCALE_USER_DEFAULT, part, &slot->bstrVal);
@@ -1070,8 +1110,9 @@ void TDateTimeField::SetAsVariantValue(const TVariant& value) {
 
 const TClassInfo& TDateField::StaticClassInfo() {
     static const TClassInfo info{
-        "TDateField", &TDateTimeField::StaticClassInfo(), {}, {}, {},
-        [](TComponent* owner) -> TComponent* { return new TDateField(owner); },
+        "TDateField", &TDateTimeField::StaticClassInfo(),
+        {},           {},
+        {},           [](TComponent* owner) -> TComponent* { return new TDateField(owner); },
     };
     return info;
 }
@@ -1080,8 +1121,9 @@ TDateField::TDateField(TComponent* owner) : TDateTimeField(owner, ftDate) {}
 
 const TClassInfo& TTimeField::StaticClassInfo() {
     static const TClassInfo info{
-        "TTimeField", &TDateTimeField::StaticClassInfo(), {}, {}, {},
-        [](TComponent* owner) -> TComponent* { return new TTimeField(owner); },
+        "TTimeField", &TDateTimeField::StaticClassInfo(),
+        {},           {},
+        {},           [](TComponent* owner) -> TComponent* { return new TTimeField(owner); },
     };
     return info;
 }
@@ -1092,7 +1134,11 @@ TTimeField::TTimeField(TComponent* owner) : TDateTimeField(owner, ftTime) {}
 
 const TClassInfo& TInterfaceField::StaticClassInfo() {
     static const TClassInfo info{
-        "TInterfaceField", &TField::StaticClassInfo(), {}, {}, {},
+        "TInterfaceField",
+        &TField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TInterfaceField(owner); },
     };
     return info;
@@ -1135,7 +1181,11 @@ void TInterfaceField::SetAsVariantValue(const TVariant& value) {
 
 const TClassInfo& TIDispatchField::StaticClassInfo() {
     static const TClassInfo info{
-        "TIDispatchField", &TInterfaceField::StaticClassInfo(), {}, {}, {},
+        "TIDispatchField",
+        &TInterfaceField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TIDispatchField(owner); },
     };
     return info;

@@ -167,7 +167,8 @@ const TClassInfo& TVynWideStringField::StaticClassInfo() {
     static const TClassInfo info{
         "TVynWideStringField",
         &TWideStringField::StaticClassInfo(),
-        {WideGetTextProperty(&TVynWideStringField::events_), WideSetTextProperty(&TVynWideStringField::events_)},
+        {WideGetTextProperty(&TVynWideStringField::events_),
+         WideSetTextProperty(&TVynWideStringField::events_)},
         {},
         {},
         [](TComponent* owner) -> TComponent* { return new TVynWideStringField(owner); },
@@ -193,9 +194,9 @@ const TClassInfo& TVynStringField::StaticClassInfo() {
     static const TClassInfo info = [] {
         TPropInfo fixedCodePageEnum = EnumProperty<F, TVynStringFieldCodePageEnum>(
             "FixedCodePageEnum", &F::FixedCodePageEnum, &F::SetFixedCodePageEnum,
-            {"fcpOther", "fcpThai", "fcpJapanese", "fcpSimplifiedChinese", "fcpTraditionalChinese", "fcpKorean",
-             "fcpCentralEuropean", "fcpCyrillic", "fcpLatinWestern", "fcpGreek", "fcpTurkish", "fcpHebrew",
-             "fcpArabic", "fcpBaltic", "fcpVietnamese"});
+            {"fcpOther", "fcpThai", "fcpJapanese", "fcpSimplifiedChinese", "fcpTraditionalChinese",
+             "fcpKorean", "fcpCentralEuropean", "fcpCyrillic", "fcpLatinWestern", "fcpGreek", "fcpTurkish",
+             "fcpHebrew", "fcpArabic", "fcpBaltic", "fcpVietnamese"});
         fixedCodePageEnum.Stored = [](const TPersistent&) { return false; };
 
         TPropInfo fixedCodePage;
@@ -226,8 +227,8 @@ const TClassInfo& TVynStringField::StaticClassInfo() {
                             emUTF8),
                 fixedCodePageEnum,
                 fixedCodePage,
-                WithDefault(BooleanProperty<F>("RawVariantAccess", &F::RawVariantAccess, &F::SetRawVariantAccess),
-                            0),
+                WithDefault(
+                    BooleanProperty<F>("RawVariantAccess", &F::RawVariantAccess, &F::SetRawVariantAccess), 0),
                 WideGetTextProperty(&F::events_),
                 WideSetTextProperty(&F::events_),
             },
@@ -332,7 +333,11 @@ void TVynStringField::SetAsVariantValue(const TVariant& value) {
 
 const TClassInfo& TVynDateTimeField::StaticClassInfo() {
     static const TClassInfo info{
-        "TVynDateTimeField", &TDateTimeField::StaticClassInfo(), {}, {}, {},
+        "TVynDateTimeField",
+        &TDateTimeField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TVynDateTimeField(owner); },
     };
     return info;
@@ -348,7 +353,11 @@ void TVynDateTimeField::SetAsStringValue(const AnsiString& value) {
 
 const TClassInfo& TVynDateField::StaticClassInfo() {
     static const TClassInfo info{
-        "TVynDateField", &TDateField::StaticClassInfo(), {}, {}, {},
+        "TVynDateField",
+        &TDateField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TVynDateField(owner); },
     };
     return info;
@@ -364,7 +373,11 @@ void TVynDateField::SetAsStringValue(const AnsiString& value) {
 
 const TClassInfo& TVynTimeField::StaticClassInfo() {
     static const TClassInfo info{
-        "TVynTimeField", &TTimeField::StaticClassInfo(), {}, {}, {},
+        "TVynTimeField",
+        &TTimeField::StaticClassInfo(),
+        {},
+        {},
+        {},
         [](TComponent* owner) -> TComponent* { return new TVynTimeField(owner); },
     };
     return info;

@@ -20,7 +20,8 @@ using TVynFieldGetTextEvent = std::function<void(TField* sender, WideString& tex
 using TVynFieldSetTextEvent = std::function<void(TField* sender, const WideString& text)>;
 
 // {679C5F1A-4356-4696-A8F3-9C7C6970A9F6}: the identity of the wide string access below.
-constexpr GUID VynWideStringFieldId = {0x679c5f1a, 0x4356, 0x4696, {0xa8, 0xf3, 0x9c, 0x7c, 0x69, 0x70, 0xa9, 0xf6}};
+constexpr GUID VynWideStringFieldId = {
+    0x679c5f1a, 0x4356, 0x4696, {0xa8, 0xf3, 0x9c, 0x7c, 0x69, 0x70, 0xa9, 0xf6}};
 
 // The wide string access of the Unicode string fields, found on a field by dynamic_cast. Its
 // lifetime is the field's.
@@ -95,10 +96,10 @@ private:
 
 // How a string field keeps wide text in its ANSI value.
 enum TVynStringFieldEncodingMode : uint8_t {
-    emNone,              // the runtime's ANSI conversion
-    emUTF8,              // UTF-8
-    emUTF7,              // UTF-7; a value that is no UTF-7 reads through the runtime's conversion
-    emFixedCodePage,     // the code page FixedCodePage
+    emNone,          // the runtime's ANSI conversion
+    emUTF8,          // UTF-8
+    emUTF7,          // UTF-7; a value that is no UTF-7 reads through the runtime's conversion
+    emFixedCodePage, // the code page FixedCodePage
     // FixedCodePage with every byte above 127 escaped, so that the value holds none above 128:
     // 128 stands for 128, 128 and a byte above 128 for 128 and the byte less 128. A 128 that ends
     // the value reads as 128, and one followed by a byte above 128 (never written) as itself.

@@ -34,11 +34,11 @@ AnsiString DecimalSeparator() {
 }
 
 std::vector<TTestColumn> EveryType() {
-    return {{"S", ftString, 5},     {"FC", ftFixedChar, 4}, {"G", ftGuid, 38},      {"W", ftWideString, 6},
-            {"SI", ftSmallint},     {"I", ftInteger},       {"WO", ftWord},         {"B", ftBoolean},
-            {"FL", ftFloat},        {"C", ftCurrency},      {"BCD", ftBCD},         {"D", ftDate},
-            {"T", ftTime},          {"DT", ftDateTime},     {"AI", ftAutoInc},      {"L", ftLargeint},
-            {"IF", ftInterface},    {"ID", ftIDispatch}};
+    return {{"S", ftString, 5},  {"FC", ftFixedChar, 4}, {"G", ftGuid, 38}, {"W", ftWideString, 6},
+            {"SI", ftSmallint},  {"I", ftInteger},       {"WO", ftWord},    {"B", ftBoolean},
+            {"FL", ftFloat},     {"C", ftCurrency},      {"BCD", ftBCD},    {"D", ftDate},
+            {"T", ftTime},       {"DT", ftDateTime},     {"AI", ftAutoInc}, {"L", ftLargeint},
+            {"IF", ftInterface}, {"ID", ftIDispatch}};
 }
 
 class FieldsTest : public ::testing::Test {
@@ -63,12 +63,12 @@ TEST_F(FieldsTest, EachTypeGetsItsClassWithTheDefinitionsNameSizeAndType) {
         const char* name;
         const char* className;
         int32_t size;
-    } expected[] = {{"S", "TStringField", 5},        {"FC", "TStringField", 4},     {"G", "TGuidField", 38},
-                    {"W", "TWideStringField", 6},    {"SI", "TSmallintField", 0},   {"I", "TIntegerField", 0},
-                    {"WO", "TWordField", 0},         {"B", "TBooleanField", 0},     {"FL", "TFloatField", 0},
-                    {"C", "TCurrencyField", 0},      {"BCD", "TBCDField", 0},       {"D", "TDateField", 0},
-                    {"T", "TTimeField", 0},          {"DT", "TDateTimeField", 0},   {"AI", "TAutoIncField", 0},
-                    {"L", "TLargeintField", 0},      {"IF", "TInterfaceField", 0},  {"ID", "TIDispatchField", 0}};
+    } expected[] = {{"S", "TStringField", 5},     {"FC", "TStringField", 4},    {"G", "TGuidField", 38},
+                    {"W", "TWideStringField", 6}, {"SI", "TSmallintField", 0},  {"I", "TIntegerField", 0},
+                    {"WO", "TWordField", 0},      {"B", "TBooleanField", 0},    {"FL", "TFloatField", 0},
+                    {"C", "TCurrencyField", 0},   {"BCD", "TBCDField", 0},      {"D", "TDateField", 0},
+                    {"T", "TTimeField", 0},       {"DT", "TDateTimeField", 0},  {"AI", "TAutoIncField", 0},
+                    {"L", "TLargeintField", 0},   {"IF", "TInterfaceField", 0}, {"ID", "TIDispatchField", 0}};
     ASSERT_EQ(data_.FieldCount(), static_cast<int32_t>(std::size(expected)));
     for (size_t i = 0; i < std::size(expected); ++i) {
         TField& field = *data_.Fields()[static_cast<int32_t>(i)];
@@ -163,7 +163,9 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                      UINT*) override {
         return E_NOTIMPL;
@@ -208,8 +210,9 @@ TEST_F(FieldsTest, IntegersTakeTextAndKeepTheirRange) {
     EXPECT_TRUE(integer.AsBoolean());
     EXPECT_EQ(ErrorOf<EConvertError>([&] { integer.SetAsString("4x2"); }),
               "'4x2' is not a valid integer value for field 'I'");
-    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { integer.SetAsLargeInt(int64_t{1} << 40); }),
-              "1099511627776 is not a valid value for field 'I'. The allowed range is -2147483648 to 2147483647");
+    EXPECT_EQ(
+        ErrorOf<EDatabaseError>([&] { integer.SetAsLargeInt(int64_t{1} << 40); }),
+        "1099511627776 is not a valid value for field 'I'. The allowed range is -2147483648 to 2147483647");
     EXPECT_EQ(integer.AsInteger(), 42) << "a failed set leaves the value";
     integer.SetAsVariant(TVariant::FromWide(u"17"));
     EXPECT_EQ(integer.AsVariant().Type(), VT_I4);
@@ -280,8 +283,9 @@ TEST_F(FieldsTest, FloatsAndCurrenciesFollowTheSystemsText) {
 
 TEST_F(FieldsTest, BooleansReadTheirWordsInAnyCase) {
     TField& flag = Field("B");
-    const std::pair<const char*, bool> words[] = {{"true", true},  {"FALSE", false}, {"t", true}, {"F", false},
-                                                  {"y", true},     {"N", false},     {"1", true}, {"0", false}};
+    const std::pair<const char*, bool> words[] = {{"true", true}, {"FALSE", false}, {"t", true},
+                                                  {"F", false},   {"y", true},      {"N", false},
+                                                  {"1", true},    {"0", false}};
     for (const auto& [word, value] : words) {
         flag.SetAsString(word);
         EXPECT_EQ(flag.AsBoolean(), value) << word;
@@ -292,7 +296,8 @@ TEST_F(FieldsTest, BooleansReadTheirWordsInAnyCase) {
               "'maybe' is not a valid boolean value for field 'B'");
     EXPECT_EQ(flag.AsString(), "False");
     EXPECT_EQ(ErrorOf<EDatabaseError>([&] { flag.AsFloat(); }), "Cannot access field 'B' as type Float");
-    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { flag.SetAsDateTime(1); }), "Cannot access field 'B' as type DateTime");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { flag.SetAsDateTime(1); }),
+              "Cannot access field 'B' as type DateTime");
     flag.SetAsVariant(TVariant::FromInteger(5));
     EXPECT_EQ(flag.AsVariant().Type(), VT_BOOL);
     EXPECT_TRUE(flag.AsBoolean());
@@ -325,9 +330,11 @@ TEST_F(FieldsTest, DatesKeepTheirPartAndReadTheSystemsText) {
               "'soon' is not a valid time for field 'T'");
     EXPECT_EQ(ErrorOf<EConvertError>([&] { Field("DT").SetAsString("soon"); }),
               "'soon' is not a valid date and time for field 'DT'");
-    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { Field("DT").SetAsFloat(std::numeric_limits<double>::infinity()); }),
-              "Invalid date and time value for field 'DT'");
-    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { Field("DT").AsInteger(); }), "Cannot access field 'DT' as type Integer");
+    EXPECT_EQ(
+        ErrorOf<EDatabaseError>([&] { Field("DT").SetAsFloat(std::numeric_limits<double>::infinity()); }),
+        "Invalid date and time value for field 'DT'");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { Field("DT").AsInteger(); }),
+              "Cannot access field 'DT' as type Integer");
     Field("DT").SetAsString("");
     EXPECT_TRUE(Field("DT").IsNull());
 }
@@ -342,7 +349,10 @@ TEST_F(FieldsTest, StringsAreCutToTheirSizeAndConvertTheirText) {
     text.SetAsInteger(-12);
     EXPECT_EQ(text.AsString(), "-12");
     EXPECT_EQ(text.AsLargeInt(), -12);
-    EXPECT_EQ(ErrorOf<EConvertError>([&] { text.SetAsString("x"); text.AsInteger(); }),
+    EXPECT_EQ(ErrorOf<EConvertError>([&] {
+                  text.SetAsString("x");
+                  text.AsInteger();
+              }),
               "'x' is not a valid integer value for field 'S'");
     text.SetAsBoolean(true);
     EXPECT_EQ(text.AsString(), "T");
@@ -489,9 +499,9 @@ TEST(FieldProperties, EventsBindTheRootsMethodsOfTheirShapeAndTheWriterNamesThem
     const TClassInfo& info = field->ClassInfo();
     info.FindProperty("OnGetText")->BindMethod(*field, &form, form.ClassInfo().FindMethod("FieldGetText"));
     info.FindProperty("OnChange")->BindMethod(*field, &form, form.ClassInfo().FindMethod("FieldChanged"));
-    EXPECT_THROW(
-        info.FindProperty("OnSetText")->BindMethod(*field, &form, form.ClassInfo().FindMethod("FieldGetText")),
-        EConvertError);
+    EXPECT_THROW(info.FindProperty("OnSetText")
+                     ->BindMethod(*field, &form, form.ClassInfo().FindMethod("FieldGetText")),
+                 EConvertError);
 
     AnsiString text;
     field->OnGetText()(field, text, true);

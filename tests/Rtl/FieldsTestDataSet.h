@@ -230,7 +230,8 @@ private:
             return;
         case ftInterface:
         case ftIDispatch: {
-            const TVariant reference = value.ChangeType(field.DataType() == ftIDispatch ? VT_DISPATCH : VT_UNKNOWN);
+            const TVariant reference =
+                value.ChangeType(field.DataType() == ftIDispatch ? VT_DISPATCH : VT_UNKNOWN);
             IUnknown* held = reference.Value().punkVal;
             if (held != nullptr)
                 held->AddRef(); // the reader owns it

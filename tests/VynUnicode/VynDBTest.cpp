@@ -90,7 +90,8 @@ TEST(VynStringFieldDefaults, UTF8AndLatinWesternUntilToldOtherwise) {
 }
 
 TEST(VynStringFieldDefaults, EachNamedCodePageAndNoOther) {
-    const uint16_t expected[] = {0, 874, 932, 936, 950, 949, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
+    const uint16_t expected[] = {0,    874,  932,  936,  950,  949,  1250, 1251,
+                                 1252, 1253, 1254, 1255, 1256, 1257, 1258};
     TVynStringField field(nullptr);
     for (int value = fcpThai; value <= fcpVietnamese; ++value) {
         field.SetFixedCodePageEnum(static_cast<TVynStringFieldCodePageEnum>(value));
@@ -112,9 +113,12 @@ TEST_F(VynFieldsTest, EachModeRoundTripsTheTextItCanHold) {
         uint16_t codePage;
         WideString text;
     } cases[] = {
-        {emUTF8, 1252, all},          {emUTF7, 1252, all},
-        {emFixedCodePage, 1252, AUmlaut + u"x"},  {emFixedCodePage, 936, Zhong + u"x"},
-        {emFixedCodePage_Safe, 1252, AUmlaut + u"x"}, {emFixedCodePage_Safe, 936, Zhong + u"x"},
+        {emUTF8, 1252, all},
+        {emUTF7, 1252, all},
+        {emFixedCodePage, 1252, AUmlaut + u"x"},
+        {emFixedCodePage, 936, Zhong + u"x"},
+        {emFixedCodePage_Safe, 1252, AUmlaut + u"x"},
+        {emFixedCodePage_Safe, 936, Zhong + u"x"},
         {emNone, 1252, AnsiToWide(WideToAnsi(all))},
     };
     for (const auto& item : cases) {
@@ -196,8 +200,8 @@ TEST_F(VynFieldsTest, RawVariantAccessGivesTheStoredBytes) {
 // ---- Texts and events
 
 TEST_F(VynFieldsTest, AnEditMaskShapesTheWideDisplayTextOnly) {
-    for (IVynWideStringField* field : {static_cast<IVynWideStringField*>(&Text()),
-                                       static_cast<IVynWideStringField*>(&Wide())}) {
+    for (IVynWideStringField* field :
+         {static_cast<IVynWideStringField*>(&Text()), static_cast<IVynWideStringField*>(&Wide())}) {
         auto& framework = dynamic_cast<TField&>(*field);
         framework.SetEditMask(">LL-00;0;_");
         field->SetWideValue(u"ab1");
