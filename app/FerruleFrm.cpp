@@ -18,7 +18,7 @@ const TUnitInfo FerruleFrmUnit{"app/FerruleFrm", StartFerruleFrm, EndFerruleFrm}
 const TClassInfo& TFerruleForm::StaticClassInfo() {
     static const TClassInfo info{
         "TFerruleForm",
-        &TVynFormLX::StaticClassInfo(),
+        &TVynTrxForm::StaticClassInfo(),
         {},
         {PublishedMethod<TFerruleForm>("Timer1Timer", &TFerruleForm::Timer1Timer)},
         {PublishedField<TFerruleForm, TTimer>("Timer1", &TFerruleForm::Timer1)},

@@ -3,12 +3,12 @@
 
 #include "Timer.h"
 #include "UnitRegistry.h"
-#include "VynLXForms.h"
+#include "VynTrxForms.h"
 
-class TFerruleForm : public TVynFormLX {
+class TFerruleForm : public TVynTrxForm {
     RTL_DECLARE_CLASS_INFO()
 public:
-    using TVynFormLX::TVynFormLX;
+    using TVynTrxForm::TVynTrxForm;
 
     TTimer* Timer1 = nullptr;
     void Timer1Timer(TObject* sender);

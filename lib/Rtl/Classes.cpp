@@ -177,12 +177,17 @@ void TComponent::SetName(const AnsiString& name) {
         return;
     if (!name.empty() && !IsIdentifier(name))
         throw EComponentError(Format("Component name \"%s\" is not a valid identifier", {name}));
-    if (!name.empty() && owner_ != nullptr) {
-        const TComponent* other = owner_->FindComponent(name);
-        if (other != nullptr && other != this)
-            throw EComponentError(Format("A component named %s already exists", {name}));
-    }
+    if (owner_ != nullptr)
+        owner_->ValidateRename(this, name_, name);
     name_ = name;
+}
+
+void TComponent::ValidateRename(TComponent* component, const AnsiString&, const AnsiString& newName) {
+    if (newName.empty())
+        return;
+    const TComponent* other = FindComponent(newName);
+    if (other != nullptr && other != component)
+        throw EComponentError(Format("A component named %s already exists", {newName}));
 }
 
 TComponent* TComponent::FindComponent(const AnsiString& name) const {

@@ -187,6 +187,9 @@ public:
     const AnsiString& Name() const { return name_; }
     // Raises EComponentError for a name that is not an identifier or is taken within the owner.
     virtual void SetName(const AnsiString& name);
+    // Asked by SetName of a component this one owns before it takes newName: raises
+    // EComponentError when another owned component has that name.
+    virtual void ValidateRename(TComponent* component, const AnsiString& current, const AnsiString& newName);
     int32_t Tag() const { return tag_; }
     void SetTag(int32_t tag) { tag_ = tag; }
 
