@@ -110,19 +110,10 @@ const TClassInfo& TVynTrxInlineClasses::StaticClassInfo() {
 const TClassInfo& TVynTrxForm::StaticClassInfo() {
     static const TClassInfo info = [] {
         TClassInfo result{"TVynTrxForm", &TVynFormLX::StaticClassInfo()};
-        TPropInfo props;
-        props.Name = "VynTranslatableProps";
-        props.Kind = TTypeKind::tkClass;
-        props.GetObject = [](TPersistent& form) -> TPersistent* {
-            return static_cast<TVynTrxForm&>(form).VynTranslatableProps();
+        result.Properties = {
+            ObjectProperty<TVynTrxForm>("VynTranslatableProps", &TVynTrxForm::TranslatablePropsObject),
+            ObjectProperty<TVynTrxForm>("VynInlineClasses", &TVynTrxForm::InlineClassesObject),
         };
-        TPropInfo classes;
-        classes.Name = "VynInlineClasses";
-        classes.Kind = TTypeKind::tkClass;
-        classes.GetObject = [](TPersistent& form) -> TPersistent* {
-            return static_cast<TVynTrxForm&>(form).VynInlineClasses();
-        };
-        result.Properties = {props, classes};
         return result;
     }();
     return info;

@@ -70,4 +70,8 @@ public:
 
     // The framework's check, then the translatable properties follow the component's new name.
     void ValidateRename(TComponent* component, const AnsiString& current, const AnsiString& newName) override;
+
+private:
+    TPersistent* TranslatablePropsObject() { return TranslatableProps.get(); }
+    TPersistent* InlineClassesObject() { return InlineClasses.get(); }
 };
