@@ -90,6 +90,12 @@ TPropInfo TField::OnChangeProperty() {
     return info;
 }
 
+TPropInfo TField::DisplayWidthProperty() {
+    TPropInfo info = IntegerProperty<TField>("DisplayWidth", &TField::DisplayWidth, &TField::SetDisplayWidth);
+    info.Stored = [](const TPersistent& o) { return static_cast<const TField&>(o).displayWidth_ >= 0; };
+    return info;
+}
+
 const TClassInfo& TField::StaticClassInfo() {
     using F = TField;
     static const TClassInfo info{
@@ -100,6 +106,8 @@ const TClassInfo& TField::StaticClassInfo() {
             WithDefault(BooleanProperty<F>("ReadOnly", &F::ReadOnly, &F::SetReadOnly), 0),
             WithDefault(BooleanProperty<F>("Required", &F::Required, &F::SetRequired), 0),
             FieldTextProperty("EditMask", &F::EditMask, &F::SetEditMask),
+            DisplayWidthProperty(),
+            WithDefault(BooleanProperty<F>("Visible", &F::Visible, &F::SetVisible), 1),
             OnChangeProperty(),
             TypedEventProperty<TFieldGetTextEvent>(
                 "OnGetText",

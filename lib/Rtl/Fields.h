@@ -68,6 +68,13 @@ public:
     // text with it.
     const AnsiString& EditMask() const { return editMask_; }
     void SetEditMask(const AnsiString& mask) { editMask_ = mask; }
+    // Characters a grid shows of the field: the size of a text field (10 for other types) until
+    // set. Stored only once set.
+    int32_t DisplayWidth() const { return displayWidth_ >= 0 ? displayWidth_ : (Size() > 0 ? Size() : 10); }
+    void SetDisplayWidth(int32_t width) { displayWidth_ = width < 0 ? 0 : width; }
+    // Whether grids and editors show the field.
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible) { visible_ = visible; }
 
     bool IsNull() const;
     // Stores no value (a null).
@@ -167,6 +174,7 @@ protected:
 
 private:
     static TPropInfo OnChangeProperty();
+    static TPropInfo DisplayWidthProperty();
 
     TDataSet* dataSet_ = nullptr;
     AnsiString fieldName_;
@@ -176,6 +184,9 @@ private:
     bool required_ = false;
     bool readOnly_ = false;
     AnsiString editMask_;
+    // -1: not set, the type's own width.
+    int32_t displayWidth_ = -1;
+    bool visible_ = true;
     TFieldGetTextEvent onGetText_;
     TFieldSetTextEvent onSetText_;
     // The published methods the events were bound to from a stored description.

@@ -518,4 +518,31 @@ TEST(FieldProperties, EventsBindTheRootsMethodsOfTheirShapeAndTheWriterNamesThem
                                                "OnGetText=FieldGetText", "Size=40"}));
 }
 
+TEST(FieldProperties, DisplayWidthFollowsTheSizeUntilSetAndTheGridPropertiesAreStoredOnlyWhenChanged) {
+    TFieldOwnerForm form(nullptr);
+    form.SetName("Form");
+    auto* text = new TStringField(&form);
+    text->SetName("Text1");
+    text->SetSize(40);
+    auto* number = new TIntegerField(&form);
+    number->SetName("Number1");
+    EXPECT_EQ(text->DisplayWidth(), 40);
+    EXPECT_EQ(number->DisplayWidth(), 10);
+    EXPECT_TRUE(number->Visible());
+    const auto storedNames = [&form](size_t child) {
+        std::vector<std::string> names;
+        for (const TFormProperty& property : WriteComponentToForm(form).Children[child].Properties)
+            names.push_back(property.Name + "=" + ValueText(property.Value));
+        return names;
+    };
+    EXPECT_EQ(storedNames(1), (std::vector<std::string>{}));
+
+    number->SetDisplayWidth(4);
+    number->SetVisible(false);
+    text->SetSize(60);
+    EXPECT_EQ(text->DisplayWidth(), 60);
+    EXPECT_EQ(number->DisplayWidth(), 4);
+    EXPECT_EQ(storedNames(1), (std::vector<std::string>{"DisplayWidth=4", "Visible=False"}));
+}
+
 } // namespace
