@@ -193,6 +193,12 @@ TEST(BuildIdentifier, IsTheSameForTheSameInputsAndAnotherForAnotherPayload) {
     EXPECT_EQ(IdentifierOf(HostPath(FERRULE_REBUILT_PATH)), installer)
         << "another link of the same sources, form and payload";
     EXPECT_NE(IdentifierOf(HostPath(FERRULE_FAILING_PATH)), installer) << "another payload, another build";
+    // A payload linked again from the same sources is the same bytes: no link time in its header.
+    const std::vector<uint8_t> payload = FileBytes(HostPath(STANDIN_DAO_PATH));
+    const auto payloadImage = TTracePeImage::Read(payload, TPeLayout::File);
+    ASSERT_TRUE(payloadImage);
+    const size_t timeStamp = payloadImage->FileHeaderOffset() + 4;
+    EXPECT_EQ(payload[timeStamp] | payload[timeStamp + 1] | payload[timeStamp + 2] | payload[timeStamp + 3], 0);
 
     const std::vector<uint8_t> file = FileBytes(HostPath(FERRULE_PATH));
     const auto image = TTracePeImage::Read(file, TPeLayout::File);
