@@ -2,9 +2,11 @@
 
 #include "Application.h"
 #include "CheckWinInetAndAdo.h"
+#include "FerruleFrmResStr.h"
 #include "ResourceModule.h"
 #include "VynLXSetupUtils.h"
 #include "VynLXUtils.h"
+#include "VynSystem.h"
 
 TFerruleForm* FerruleForm = nullptr;
 
@@ -32,10 +34,10 @@ void TFerruleForm::Timer1Timer(TObject*) {
     if (dao.InstalledMajorMinor < dao.MinMajorMinor) {
         const WideString installFolder = GetCommonFilesFolder() + u"\\Microsoft Shared\\DAO";
         const WideString installFile = installFolder + u"\\dao360.dll";
-        SetCaption(u"DAO 3.60 setup - installing...");
+        SetCaption(LoadResStringWide(&ResStr::FerruleFrm::SInstalling));
         ForceFolder(installFolder);
         InstallResourceFile(MainInstance(), u"daodll", u"FILE", installFile);
-        SetCaption(u"DAO 3.60 setup - registering...");
+        SetCaption(LoadResStringWide(&ResStr::FerruleFrm::SRegistering));
         RegisterDll(installFile);
     }
     Application->Terminate();

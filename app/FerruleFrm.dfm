@@ -15,6 +15,8 @@ object FerruleForm: TFerruleForm
   OldCreateOrder = True
   Position = poScreenCenter
   TaskBarButton = True
+  VynTranslatableProps.WideStrings = (
+    'Caption')
   PixelsPerInch = 96
   TextHeight = 13
   object Timer1: TTimer

@@ -43,4 +43,5 @@ function(ferrule_wine_test name)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${ARG_TIMEOUT}
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    ferrule_stamp_programs()
 endfunction()

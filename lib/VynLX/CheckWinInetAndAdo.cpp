@@ -2,12 +2,14 @@
 
 #include <memory>
 
+#include "CheckWinInetAndAdoResStr.h"
 #include "TextConversion.h"
 #include "VynDialogs.h"
 #include "VynFormatStrUtils.h"
 #include "VynLXSystemInfo.h"
 #include "VynLXUtils.h"
 #include "VynSysUtils.h"
+#include "VynSystem.h"
 
 const char DefaultDownloadSite[] = "http://www.ferrule-setup.org/download/";
 
@@ -32,23 +34,13 @@ namespace {
 
 // ---- Translatable texts
 
-constexpr const char* SDisplayNames[SystemComponentCount] = {
-    "Internet Explorer 5.0 or newer",
-    "Windows Messaging (mapi32.dll)",
-    "Microsoft CryptoAPI for COM 2.0",
-    "Microsoft Data Access Components (MDAC) 2.5",
-    "Microsoft Jet 4.0 Drivers",
-    "Microsoft DAO 3.6",
-    "Microsoft SQL-DMO Objects",
-    "Seagate Crystal Reports 8.5 Runtime",
-    "Seagate Crystal Reports OLEDB Driver",
-    "Seagate Crystal Reports UFL Support",
-    "Seagate Crystal Reports XLS Support",
+using namespace ResStr::CheckWinInetAndAdo;
+
+constexpr const TResStringRec* DisplayNames[SystemComponentCount] = {
+    &SDisplayNameIE,      &SDisplayNameMAPI,    &SDisplayNameCAPICOM, &SDisplayNameMDAC,
+    &SDisplayNameJET,     &SDisplayNameDAO,     &SDisplayNameSQLDMO,  &SDisplayNameCRPE,
+    &SDisplayNameCRPESQL, &SDisplayNameCRPEUFL, &SDisplayNameCRPEXLS,
 };
-constexpr char16_t SRequires[] = u"This program requires %s.";
-constexpr char16_t SDownloadFrom[] = u"You can download it from %s";
-constexpr char SInternetExplorerSite[] = "http://www.microsoft.com/windows/ie/downloads/";
-constexpr char SWindowsCd[] = "your Windows CD.";
 
 // ---- Texts of the system-information block
 
@@ -116,13 +108,13 @@ void ReleaseModuleList() {
 void FillRows() {
     for (int row = 0; row < SystemComponentCount; ++row) {
         TComponentRequirement& requirement = ComponentRequirements[row];
-        requirement.DisplayName = SDisplayNames[row];
+        requirement.DisplayName = LoadResString(DisplayNames[row]);
         requirement.Key = RowTexts[row].Key;
         requirement.DownloadFile = RowTexts[row].DownloadFile;
         requirement.InstallerParams = RowTexts[row].InstallerParams;
     }
-    ComponentRequirements[IE].DownloadSite = SInternetExplorerSite;
-    ComponentRequirements[MAPI].DownloadSite = SWindowsCd;
+    ComponentRequirements[IE].DownloadSite = LoadResString(&SDownloadSiteIE);
+    ComponentRequirements[MAPI].DownloadSite = LoadResString(&SDownloadSiteMAPI);
     for (TComponentRequirement& requirement : ComponentRequirements) {
         if (!requirement.DownloadFile.empty())
             requirement.DownloadSite = DefaultDownloadSite;
@@ -183,7 +175,7 @@ bool CheckRequirements(TSystemComponents required) {
         if (!required.Contains(static_cast<TSystemComponent>(row)) ||
             requirement.InstalledMajorMinor >= requirement.MinMajorMinor)
             continue;
-        const WideString format = WideString(SRequires) + u"\r\n" + SDownloadFrom;
+        const WideString format = LoadResStringWide(&SRequires) + u"\r\n" + LoadResStringWide(&SDownloadFrom);
         ShowMessageFmtWide(format, {AnsiToWide(requirement.DisplayName),
                                     AnsiToWide(requirement.DownloadSite) + requirement.DownloadFile});
         return false;

@@ -7,6 +7,7 @@
 
 #include "Clipbrd.h"
 #include "TextConversion.h"
+#include "VynDialogsResStr.h"
 #include "VynFormatStrUtils.h"
 #include "VynSysUtils.h"
 #include "VynSystem.h"
@@ -14,32 +15,7 @@
 
 namespace {
 
-// Resource strings of the unit. Each record's identifier is the address of its default text until
-// the build numbers the strings into the program's string table; a translation then replaces them
-// with the rest of the program's resource strings.
-#define VYN_RESOURCE_STRING(Name, Text)                                                                      \
-    const TResStringRec* Name() {                                                                            \
-        static const TResStringRec record{nullptr, reinterpret_cast<uintptr_t>(Text)};                       \
-        return &record;                                                                                      \
-    }
-
-VYN_RESOURCE_STRING(SMsgDlgWarning, "Warning")
-VYN_RESOURCE_STRING(SMsgDlgError, "Error")
-VYN_RESOURCE_STRING(SMsgDlgInformation, "Information")
-VYN_RESOURCE_STRING(SMsgDlgConfirm, "Confirm")
-VYN_RESOURCE_STRING(SMsgDlgYes, "&Yes")
-VYN_RESOURCE_STRING(SMsgDlgNo, "&No")
-VYN_RESOURCE_STRING(SMsgDlgOK, "OK")
-VYN_RESOURCE_STRING(SMsgDlgCancel, "Cancel")
-VYN_RESOURCE_STRING(SMsgDlgAbort, "&Abort")
-VYN_RESOURCE_STRING(SMsgDlgRetry, "&Retry")
-VYN_RESOURCE_STRING(SMsgDlgIgnore, "&Ignore")
-VYN_RESOURCE_STRING(SMsgDlgAll, "&All")
-VYN_RESOURCE_STRING(SMsgDlgNoToAll, "N&o to All")
-VYN_RESOURCE_STRING(SMsgDlgYesToAll, "Yes to &All")
-VYN_RESOURCE_STRING(SMsgDlgHelp, "&Help")
-
-#undef VYN_RESOURCE_STRING
+using namespace ResStr::VynDialogs;
 
 constexpr unsigned ButtonCount = MsgBtnHelp + 1;
 // The set bits that name buttons.
@@ -47,24 +23,24 @@ constexpr MsgDlgButtons KnownButtons = static_cast<MsgDlgButtons>((1u << ButtonC
 
 struct TButtonInfo {
     const char* Name;
-    const TResStringRec* (*Caption)();
+    const TResStringRec* Caption;
     TModalResult Result;
 };
 
 const TButtonInfo& ButtonInfo(unsigned button) {
     static const TButtonInfo buttons[ButtonCount]{
-        {"Yes", SMsgDlgYes, mrYes},
-        {"No", SMsgDlgNo, mrNo},
-        {"OK", SMsgDlgOK, mrOk},
-        {"Cancel", SMsgDlgCancel, mrCancel},
-        {"Abort", SMsgDlgAbort, mrAbort},
-        {"Retry", SMsgDlgRetry, mrRetry},
-        {"Ignore", SMsgDlgIgnore, mrIgnore},
-        {"All", SMsgDlgAll, mrAll},
-        {"NoToAll", SMsgDlgNoToAll, mrNoToAll},
-        {"YesToAll", SMsgDlgYesToAll, mrYesToAll},
+        {"Yes", &SMsgDlgYes, mrYes},
+        {"No", &SMsgDlgNo, mrNo},
+        {"OK", &SMsgDlgOK, mrOk},
+        {"Cancel", &SMsgDlgCancel, mrCancel},
+        {"Abort", &SMsgDlgAbort, mrAbort},
+        {"Retry", &SMsgDlgRetry, mrRetry},
+        {"Ignore", &SMsgDlgIgnore, mrIgnore},
+        {"All", &SMsgDlgAll, mrAll},
+        {"NoToAll", &SMsgDlgNoToAll, mrNoToAll},
+        {"YesToAll", &SMsgDlgYesToAll, mrYesToAll},
         // The help button shows help and leaves the dialog open.
-        {"Help", SMsgDlgHelp, mrNone},
+        {"Help", &SMsgDlgHelp, mrNone},
     };
     return buttons[button];
 }
@@ -125,13 +101,13 @@ WideString ApplicationWideTitle() {
 WideString GetMessageCaption(MsgType type) {
     switch (type & 0x7F) {
     case MsgWarning:
-        return LoadResStringWide(SMsgDlgWarning());
+        return LoadResStringWide(&SMsgDlgWarning);
     case MsgError:
-        return LoadResStringWide(SMsgDlgError());
+        return LoadResStringWide(&SMsgDlgError);
     case MsgInformation:
-        return LoadResStringWide(SMsgDlgInformation());
+        return LoadResStringWide(&SMsgDlgInformation);
     case MsgConfirmation:
-        return LoadResStringWide(SMsgDlgConfirm());
+        return LoadResStringWide(&SMsgDlgConfirm);
     case MsgCustom:
         return {};
     default:
@@ -143,7 +119,7 @@ WideString GetButtonCaption(MsgDlgBtn button) {
     const unsigned value = button & 0x7Fu;
     if (value >= ButtonCount)
         throw EVynInternalError("Unexpected MsgDlgBtn in GetButtonCaption.");
-    return LoadResStringWide(ButtonInfo(value).Caption());
+    return LoadResStringWide(ButtonInfo(value).Caption);
 }
 
 // ---- TVynMessageForm

@@ -37,6 +37,11 @@ TEST(FerruleFormDescription, DesignsACentredCaptionOnlyToolWindowWithItsTimer) {
     EXPECT_EQ(value("Font.Charset").AsIdent(), "DEFAULT_CHARSET");
     EXPECT_TRUE(value("TaskBarButton").AsBoolean());
     EXPECT_TRUE(value("OldCreateOrder").AsBoolean());
+    // The translation tools offer the caption for translation; the form reader keeps the list.
+    const TFormValue& translatable = value("VynTranslatableProps.WideStrings");
+    ASSERT_EQ(translatable.Type, TValueType::vaList);
+    ASSERT_EQ(translatable.List.size(), 1u);
+    EXPECT_EQ(translatable.List[0].AsWideText(), u"Caption");
 
     ASSERT_EQ(form.Children.size(), 1u);
     const TFormObject& timer = form.Children[0];

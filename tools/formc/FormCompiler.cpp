@@ -3,6 +3,8 @@
 //
 //   formc <input.dfm> <output.bin>
 //   formc --to-text <input.bin> <output.dfm>
+//
+// A description whose root object is not named as its class without the leading "T" is refused.
 #include <cstdio>
 #include <exception>
 #include <fstream>
@@ -58,13 +60,40 @@ bool WriteWholeFile(const std::string& path, const std::string& contents) {
     return false;
 }
 
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text)
+        c = UpperAscii(c);
+    return text;
+}
+
+// A form is read from the resource named after its class, and a translation module saves it under
+// "T" + its root object's name: a root named otherwise would be saved where nothing reads it.
+// Returns what is wrong, or nothing.
+std::string RootNameProblem(const TFormObject& form) {
+    const std::string savedAs = "T" + UpperAscii(form.Name);
+    if (savedAs == UpperAscii(form.ClassName))
+        return {};
+    const std::string expected = form.ClassName.size() > 1 && UpperAscii(form.ClassName[0]) == 'T'
+                                     ? form.ClassName.substr(1)
+                                     : "the class name without its leading T";
+    return "the root object '" + form.Name + "' of class " + form.ClassName + " would be saved as " +
+           savedAs + " but is read as " + UpperAscii(form.ClassName) + ": name it '" + expected + "'";
+}
+
 std::string Convert(const std::string& input, bool toText) {
     if (toText) {
         const TFormObject form =
             ReadFormBinary(reinterpret_cast<const uint8_t*>(input.data()), input.size());
         return RenderFormText(form);
     }
-    const std::vector<uint8_t> stream = WriteFormBinary(ParseFormText(input));
+    const TFormObject form = ParseFormText(input);
+    if (const std::string problem = RootNameProblem(form); !problem.empty())
+        throw Exception(problem);
+    const std::vector<uint8_t> stream = WriteFormBinary(form);
     return std::string(stream.begin(), stream.end());
 }
 

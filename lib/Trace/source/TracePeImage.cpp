@@ -171,6 +171,11 @@ TTracePeImage::DataDirectory TTracePeImage::Directory(unsigned index) const {
     return index < directories_.size() ? directories_[index] : DataDirectory{};
 }
 
+std::span<const uint8_t> TTracePeImage::DirectoryData(unsigned index) const {
+    const DataDirectory directory = Directory(index);
+    return directory.Rva == 0 ? std::span<const uint8_t>() : BytesAt(directory.Rva, directory.Size);
+}
+
 std::vector<TPeExport> TTracePeImage::Exports() const {
     std::vector<TPeExport> exports;
     const DataDirectory directory = Directory(ExportDirectoryIndex);

@@ -71,6 +71,9 @@ public:
     std::span<const uint8_t> SectionData(const TPeSection& section) const;
     // The bytes of `size` bytes at an RVA, or empty when they do not lie whole inside the image.
     std::span<const uint8_t> BytesAt(uint32_t rva, uint32_t size) const;
+    // The bytes data directory `index` names (2: the resource directory), empty when the image has
+    // no such entry or its bytes do not lie whole inside the image.
+    std::span<const uint8_t> DirectoryData(unsigned index) const;
 
     // Exports by name and by ordinal alone; forwarders (an RVA inside the export directory) are
     // left out. Empty for an image without exports or with a malformed table.
