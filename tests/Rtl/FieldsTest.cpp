@@ -530,8 +530,10 @@ TEST(FieldProperties, DisplayWidthFollowsTheSizeUntilSetAndTheGridPropertiesAreS
     EXPECT_EQ(number->DisplayWidth(), 10);
     EXPECT_TRUE(number->Visible());
     const auto storedNames = [&form](size_t child) {
+        // The written tree is held for the loop: a range over a member of a temporary would dangle.
+        const TFormObject written = WriteComponentToForm(form);
         std::vector<std::string> names;
-        for (const TFormProperty& property : WriteComponentToForm(form).Children[child].Properties)
+        for (const TFormProperty& property : written.Children.at(child).Properties)
             names.push_back(property.Name + "=" + ValueText(property.Value));
         return names;
     };
