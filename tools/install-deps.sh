@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     mingw-w64-i686-dev mingw-w64-x86-64-dev binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 wine32:i386 xvfb xauth imagemagick
+    gettext # msgfmt checks the .po files of the translator's tool
 )
 
 sudo_cmd=()
