@@ -46,7 +46,9 @@ std::string WithoutCarriageReturns(const std::vector<char>& bytes) {
     return text;
 }
 
-std::string Narrow(const std::wstring& text) { return WideToAnsi(Wide(text)); }
+std::string Narrow(const std::wstring& text) {
+    return WideToAnsi(Wide(text));
+}
 
 // The lines of a tool's output that start with prefix.
 std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix) {
@@ -70,28 +72,35 @@ std::vector<Row> RowsOf(const std::wstring& application, const std::wstring& mod
     table.LoadFromModule(Wide(application), Wide(module));
     std::vector<Row> rows;
     for (table.First(); !table.Eof(); table.Next())
-        rows.emplace_back(table.TranID(), table.TranType(), table.RefValue(), table.TranValue(), table.Comment(),
-                          table.Translated());
+        rows.emplace_back(table.TranID(), table.TranType(), table.RefValue(), table.TranValue(),
+                          table.Comment(), table.Translated());
     return rows;
 }
 
 const Row* FindRow(const std::vector<Row>& rows, const std::u16string& id) {
-    const auto found = std::find_if(rows.begin(), rows.end(), [&](const Row& row) { return std::get<0>(row) == id; });
+    const auto found =
+        std::find_if(rows.begin(), rows.end(), [&](const Row& row) { return std::get<0>(row) == id; });
     return found == rows.end() ? nullptr : &*found;
 }
 
 const TPoEntry* FindEntry(const std::vector<TPoEntry>& entries, const std::u16string& context) {
-    const auto found = std::find_if(entries.begin(), entries.end(),
-                                    [&](const TPoEntry& entry) { return entry.HasContext && entry.Context == context; });
+    const auto found = std::find_if(entries.begin(), entries.end(), [&](const TPoEntry& entry) {
+        return entry.HasContext && entry.Context == context;
+    });
     return found == entries.end() ? nullptr : &*found;
 }
 
-std::string Text(const std::vector<char>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string Text(const std::vector<char>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
 
 // 200 characters with blanks at both ends.
-const std::u16string LongText = u"  " + std::u16string(98, u'\u00E4') + u" " + std::u16string(97, u'x') + u"  ";
+const std::u16string LongText =
+    u"  " + std::u16string(98, u'\u00E4') + u" " + std::u16string(97, u'x') + u"  ";
 
-std::string Utf8(const std::u16string& text) { return Utf8Encode(text); }
+std::string Utf8(const std::u16string& text) {
+    return Utf8Encode(text);
+}
 
 // What a translator might write: escapes, a raw tab, UTF-8 beyond the BMP, CR LF, a fuzzy entry,
 // an empty translation, two comment lines, a long text broken over lines, a row the module lacks.
@@ -142,8 +151,8 @@ class TrxTool : public ::testing::Test {
 protected:
     void SetUp() override {
         units_ = std::make_unique<TUnitStartup>(std::initializer_list<const TUnitInfo*>{
-            &VynSystemUnit, &VynWindowsUnit, &VynSysUtilsUnit, &RtlFormsUnit, &VynFormsUnit, &VynLXFlashMsgUnit,
-            &VynLXDataSetUnit, &VynTrxDfmUtilsUnit, &VynTrxUtilsUnit, &VynTrxLangsUnit});
+            &VynSystemUnit, &VynWindowsUnit, &VynSysUtilsUnit, &RtlFormsUnit, &VynFormsUnit,
+            &VynLXFlashMsgUnit, &VynLXDataSetUnit, &VynTrxDfmUtilsUnit, &VynTrxUtilsUnit, &VynTrxLangsUnit});
         ::CreateDirectoryW(exportFolder_.c_str(), nullptr);
     }
     void TearDown() override { units_.reset(); }
@@ -187,8 +196,8 @@ protected:
             for (const std::wstring& arg : args)
                 commandLine += L" \"" + arg + L"\"";
             PROCESS_INFORMATION info{};
-            if (!::CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                  &startup, &info))
+            if (!::CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                  nullptr, &startup, &info))
                 throw std::runtime_error("cannot start trxtool");
             const UniqueKernelHandle process(info.hProcess);
             const UniqueKernelHandle thread(info.hThread);
@@ -245,10 +254,12 @@ TEST_F(TrxTool, ExportImportExportKeepsEveryTextAndMarkExactly) {
     EXPECT_EQ(LinesStartingWith(run.Out, Narrow(handPo)),
               std::vector<std::string>{Narrow(handPo) + ":37: Nowhere_SMissing: unknown to the module"});
     const std::vector<std::string> untranslated = LinesStartingWith(run.Out, "untranslated: ");
-    EXPECT_NE(std::find(untranslated.begin(), untranslated.end(), "untranslated: CheckWinInetAndAdo_SDownloadFrom"),
-              untranslated.end());
-    EXPECT_EQ(std::find(untranslated.begin(), untranslated.end(), "untranslated: CheckWinInetAndAdo_SRequires"),
-              untranslated.end());
+    EXPECT_NE(
+        std::find(untranslated.begin(), untranslated.end(), "untranslated: CheckWinInetAndAdo_SDownloadFrom"),
+        untranslated.end());
+    EXPECT_EQ(
+        std::find(untranslated.begin(), untranslated.end(), "untranslated: CheckWinInetAndAdo_SRequires"),
+        untranslated.end());
 
     const std::vector<Row> firstRows = RowsOf(firstProgram, firstModule);
     const auto expectRow = [&](const std::u16string& id, const std::u16string& text, bool translated,
@@ -347,14 +358,18 @@ TEST_F(TrxTool, FormatMismatchesAreRefusedAndTheModuleStaysAsItWas) {
     const std::string at = Narrow(po) + ":";
     const std::vector<std::string> refusals = LinesStartingWith(run.Err, at);
     ASSERT_EQ(refusals.size(), 4u) << run.Err;
-    EXPECT_EQ(refusals[0].rfind(at + "7: CheckWinInetAndAdo_SRequires: Argument types for index 0 do not match.", 0),
+    EXPECT_EQ(refusals[0].rfind(
+                  at + "7: CheckWinInetAndAdo_SRequires: Argument types for index 0 do not match.", 0),
               0u)
         << refusals[0];
-    EXPECT_EQ(refusals[1], at + "12: CheckWinInetAndAdo_SDownloadFrom: Number of format specifiers do not match.")
+    EXPECT_EQ(refusals[1],
+              at + "12: CheckWinInetAndAdo_SDownloadFrom: Number of format specifiers do not match.")
         << "a fuzzy text goes into the module too";
-    EXPECT_EQ(refusals[2], at + "17: CheckWinInetAndAdo_SDisplayNameDAO: a resource string can not be empty: the "
-                                "module's string table keeps no empty strings");
-    EXPECT_EQ(refusals[3], at + "19: checkwininetandado_srequires: a second entry for this row (the first is on line 5)");
+    EXPECT_EQ(refusals[2],
+              at + "17: CheckWinInetAndAdo_SDisplayNameDAO: a resource string can not be empty: the "
+                   "module's string table keeps no empty strings");
+    EXPECT_EQ(refusals[3],
+              at + "19: checkwininetandado_srequires: a second entry for this row (the first is on line 5)");
     EXPECT_EQ(ReadFileBytes(module), before);
 }
 

@@ -25,14 +25,16 @@ constexpr int64_t MaxPoFileSize = 256 * 1024 * 1024;
 constexpr char FuzzyFlag[] = "fuzzy";
 constexpr char EmptyTextFlag[] = "vyn-empty";
 
-std::string MessageText(const WideString& text) { return WideToAnsi(text); }
+std::string MessageText(const WideString& text) {
+    return WideToAnsi(text);
+}
 
 std::string ReadWholeFile(const WideString& fileName) {
     TVynFileStream stream(fileName, fmOpenRead);
     const int64_t size = stream.Size();
     if (size > MaxPoFileSize)
-        throw EVynGeneralError(MessageText(fileName) + " is too large for a .po file (" + std::to_string(size) +
-                               " bytes)");
+        throw EVynGeneralError(MessageText(fileName) + " is too large for a .po file (" +
+                               std::to_string(size) + " bytes)");
     std::string bytes(static_cast<size_t>(size), '\0');
     if (size > 0)
         stream.ReadBuffer(bytes.data(), static_cast<int32_t>(size));
@@ -106,8 +108,8 @@ WideString LanguageTag(const WideString& applicationFile, const WideString& modu
 
 TPoEntry HeaderEntry(const WideString& applicationFile, const WideString& moduleFile) {
     TPoEntry header;
-    header.MsgStr = u"Project-Id-Version: " + ExtractFileNameWide(applicationFile) + u"\n" +
-                    u"Language: " + LanguageTag(applicationFile, moduleFile) + u"\n" +
+    header.MsgStr = u"Project-Id-Version: " + ExtractFileNameWide(applicationFile) + u"\n" + u"Language: " +
+                    LanguageTag(applicationFile, moduleFile) + u"\n" +
                     u"MIME-Version: 1.0\n"
                     u"Content-Type: text/plain; charset=UTF-8\n"
                     u"Content-Transfer-Encoding: 8bit\n"
@@ -208,12 +210,13 @@ std::vector<TPoEntry> ExportEntries(const WideString& applicationFileName, const
     return entries;
 }
 
-void ExportCommand(const WideString& applicationFile, const WideString& moduleFile, const WideString& poFile) {
+void ExportCommand(const WideString& applicationFile, const WideString& moduleFile,
+                   const WideString& poFile) {
     WriteWholeFile(poFile, WritePoFile(ExportEntries(applicationFile, moduleFile)));
 }
 
-int ImportCommand(const WideString& applicationFileName, const WideString& moduleFileName, const WideString& poFile,
-                  TToolReport& report) {
+int ImportCommand(const WideString& applicationFileName, const WideString& moduleFileName,
+                  const WideString& poFile, TToolReport& report) {
     const WideString applicationFile = FullPath(applicationFileName);
     const WideString moduleFile = FullPath(moduleFileName);
     const std::string poName = MessageText(poFile);
@@ -238,12 +241,15 @@ int ImportCommand(const WideString& applicationFileName, const WideString& modul
         if (entry.IsHeader())
             continue;
         if (!entry.HasContext) {
-            report.Out.push_back(poName + ":" + std::to_string(entry.Line) + ": an entry without msgctxt matches no row");
+            report.Out.push_back(poName + ":" + std::to_string(entry.Line) +
+                                 ": an entry without msgctxt matches no row");
             continue;
         }
         const auto [first, added] = firstLines.try_emplace(AsciiUpper(entry.Context), entry.Line);
         if (!added) {
-            refuse(entry, entry.Line, "a second entry for this row (the first is on line " + std::to_string(first->second) + ")");
+            refuse(entry, entry.Line,
+                   "a second entry for this row (the first is on line " + std::to_string(first->second) +
+                       ")");
             continue;
         }
         if (!module.GotoTranID(entry.Context)) {
@@ -262,7 +268,9 @@ int ImportCommand(const WideString& applicationFileName, const WideString& modul
         }
         if (isResourceString) {
             if (row.Text.empty()) {
-                refuse(entry, entry.MsgStrLine, "a resource string can not be empty: the module's string table keeps no empty strings");
+                refuse(
+                    entry, entry.MsgStrLine,
+                    "a resource string can not be empty: the module's string table keeps no empty strings");
                 continue;
             }
             if (hasText && IsValidFormat(ownText)) {
@@ -282,12 +290,19 @@ int ImportCommand(const WideString& applicationFileName, const WideString& modul
     {
         const TControlsDisabled quiet(module);
         for (const PlannedRow& row : plan) {
-            module.GotoTranID(row.Entry->Context);
-            module.Edit();
-            module.SetTranValue(row.Text);
-            module.SetTranslated(row.Translated);
-            module.SetComment(JoinedComment(row.Entry->TranslatorComments));
-            module.Post();
+            // What the table refuses (a form property's text it cannot convert) stops the import
+            // before anything is saved.
+            try {
+                module.GotoTranID(row.Entry->Context);
+                module.Edit();
+                module.SetTranValue(row.Text);
+                module.SetTranslated(row.Translated);
+                module.SetComment(JoinedComment(row.Entry->TranslatorComments));
+                module.Post();
+            } catch (Exception& error) {
+                error.SetMessage(Location(poName, row.Entry->MsgStrLine, *row.Entry) + error.Message());
+                throw;
+            }
         }
     }
     module.SaveToModule(false);

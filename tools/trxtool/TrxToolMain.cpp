@@ -32,11 +32,12 @@
 
 namespace {
 
-constexpr char Usage[] = "usage: trxtool create <program> <language>\n"
-                         "       trxtool update <program> <module>\n"
-                         "       trxtool export <program> <module> <po file>\n"
-                         "       trxtool import <program> <module> <po file>\n"
-                         "<language> is a module extension (DEU) or a hexadecimal language identifier (0x0407).\n";
+constexpr char Usage[] =
+    "usage: trxtool create <program> <language>\n"
+    "       trxtool update <program> <module>\n"
+    "       trxtool export <program> <module> <po file>\n"
+    "       trxtool import <program> <module> <po file>\n"
+    "<language> is a module extension (DEU) or a hexadecimal language identifier (0x0407).\n";
 
 void PrintLine(std::FILE* stream, const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stream);
@@ -76,13 +77,14 @@ int Run(const std::vector<WideString>& args) {
 
 int main() {
     try {
-        const TUnitStartup units{&VynSystemUnit,     &VynWindowsUnit,    &VynSysUtilsUnit,    &RtlFormsUnit,
-                                 &VynFormsUnit,      &VynLXFlashMsgUnit, &VynLXDataSetUnit,   &VynTrxDfmUtilsUnit,
-                                 &VynTrxUtilsUnit,   &VynTrxLangsUnit};
+        const TUnitStartup units{&VynSystemUnit,   &VynWindowsUnit,    &VynSysUtilsUnit,  &RtlFormsUnit,
+                                 &VynFormsUnit,    &VynLXFlashMsgUnit, &VynLXDataSetUnit, &VynTrxDfmUtilsUnit,
+                                 &VynTrxUtilsUnit, &VynTrxLangsUnit};
         SetUpUnicodeEnvironment();
         // The runtime's reading of the wide command line; no command takes more than four.
         std::vector<WideString> args;
-        for (WideString arg; args.size() < 5 && !(arg = ParamStrWide(static_cast<int>(args.size()) + 1)).empty();)
+        for (WideString arg;
+             args.size() < 5 && !(arg = ParamStrWide(static_cast<int>(args.size()) + 1)).empty();)
             args.push_back(arg);
         const int result = Run(args);
         std::fflush(stdout);
