@@ -236,6 +236,14 @@ void TDataSet::DoAfterScroll() {
         Notify(AfterScroll);
 }
 
+void TDataSet::DoBeforePost() {
+    Notify(BeforePost);
+}
+
+void TDataSet::DoAfterInsert() {
+    Notify(AfterInsert);
+}
+
 void TDataSet::InternalHandleException() {
     HandleExceptionInCallback(this);
 }
@@ -677,7 +685,7 @@ void TDataSet::EndInsertAppend() {
     }
     modified_ = false;
     DataEvent(deDataSetChange);
-    Notify(AfterInsert);
+    DoAfterInsert();
     DoAfterScroll();
 }
 
@@ -753,7 +761,7 @@ void TDataSet::AddRecord(const std::vector<TVariant>& values, bool append) {
     }
     RestoreState(old);
     Resync(0);
-    Notify(AfterInsert);
+    DoAfterInsert();
     DoAfterScroll();
 }
 
@@ -781,7 +789,7 @@ void TDataSet::Edit() {
 void TDataSet::Post() {
     UpdateRecord();
     DataEvent(deCheckBrowseMode);
-    Notify(BeforePost);
+    DoBeforePost();
     CheckOperation(
         [this] {
             UpdateCursorPos();
