@@ -38,18 +38,6 @@ TPropInfo DataSetEventProperty(const char* name, TDataSetNotifyEvent TDataSet::*
     return info;
 }
 
-// DisableControls for a scope, EnableControls on every exit.
-class TControlsDisabled {
-public:
-    explicit TControlsDisabled(TDataSet& dataSet) : dataSet_(dataSet) { dataSet_.DisableControls(); }
-    ~TControlsDisabled() { dataSet_.EnableControls(); }
-    TControlsDisabled(const TControlsDisabled&) = delete;
-    TControlsDisabled& operator=(const TControlsDisabled&) = delete;
-
-private:
-    TDataSet& dataSet_;
-};
-
 } // namespace
 
 // --- TFields ---------------------------------------------------------------------------------------

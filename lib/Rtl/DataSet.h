@@ -355,6 +355,18 @@ private:
     TFilterRecordEvent onFilterRecord_;
 };
 
+// DisableControls for a scope, EnableControls on every exit.
+class TControlsDisabled {
+public:
+    explicit TControlsDisabled(TDataSet& dataSet) : dataSet_(dataSet) { dataSet_.DisableControls(); }
+    ~TControlsDisabled() { dataSet_.EnableControls(); }
+    TControlsDisabled(const TControlsDisabled&) = delete;
+    TControlsDisabled& operator=(const TControlsDisabled&) = delete;
+
+private:
+    TDataSet& dataSet_;
+};
+
 template <class M> const void* TFilterRecordEvent::MethodCode(M method) {
     struct Entry {
         M method;

@@ -10,6 +10,7 @@
 #include "TextConversion.h"
 #include "VynClasses.h"
 #include "VynLXFlashMsg.h"
+#include "VynTrxUtils.h"
 #include "VynWindows.h"
 #include "WinText.h"
 
@@ -17,55 +18,6 @@ namespace {
 
 const char16_t* RcDataType() {
     return reinterpret_cast<const char16_t*>(RT_RCDATA);
-}
-
-// Names as FindResourceW takes them back: text, or "#n" for an integer identifier.
-WideString ResourceNameText(LPCWSTR name) {
-    if (IS_INTRESOURCE(name)) {
-        const std::string number = "#" + std::to_string(reinterpret_cast<uintptr_t>(name));
-        return WideString(number.begin(), number.end());
-    }
-    return WideString(reinterpret_cast<const char16_t*>(name));
-}
-
-struct NameCollection {
-    std::vector<WideString> Names;
-    bool Failed = false;
-};
-
-BOOL CALLBACK CollectResourceName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR parameter) {
-    auto& collection = *reinterpret_cast<NameCollection*>(parameter);
-    try {
-        collection.Names.push_back(ResourceNameText(name));
-        return TRUE;
-    } catch (...) {
-        // Nothing may cross the system's callback; the caller raises once enumeration returns.
-        collection.Failed = true;
-        return FALSE;
-    }
-}
-
-bool IsBinaryFormStream(HMODULE module, const WideString& name) {
-    TVynResourceStream stream(module, name, RcDataType());
-    return stream.Size() >= 4 && std::memcmp(stream.Memory(), "TPF0", 4) == 0;
-}
-
-std::vector<WideString> FormResourceNames(HMODULE module) {
-    NameCollection collection;
-    if (!::EnumResourceNamesW(module, RT_RCDATA, CollectResourceName,
-                              reinterpret_cast<LONG_PTR>(&collection))) {
-        const DWORD error = ::GetLastError();
-        if (collection.Failed)
-            throw EOutOfResources("Out of memory");
-        if (error != ERROR_RESOURCE_TYPE_NOT_FOUND && error != ERROR_RESOURCE_DATA_NOT_FOUND)
-            RaiseOSError(error, "EnumResourceNamesW");
-    }
-    std::vector<WideString> forms;
-    for (WideString& name : collection.Names) {
-        if (IsBinaryFormStream(module, name))
-            forms.push_back(std::move(name));
-    }
-    return forms;
 }
 
 void WriteDumpFile(const WideString& fileName, const AnsiString& text) {
@@ -121,7 +73,7 @@ void ReadForms(HMODULE module, const WideString& moduleFileName, TDfmFormList& f
     // The properties point into the forms.
     properties.clear();
     forms.clear();
-    for (const WideString& name : FormResourceNames(module)) {
+    for (const WideString& name : ListFormResources(module)) {
         auto form = std::make_unique<TDfmForm>();
         LoadDfmFormResource(*form, module, name, properties);
         forms.push_back(std::move(form));
@@ -132,8 +84,7 @@ void WriteForms(HANDLE update, TDfmFormList& forms) {
     for (const std::unique_ptr<TDfmForm>& form : forms) {
         std::vector<uint8_t> stream = DfmTextToBinary(form->Render());
         const WideString name = AnsiToWide("T" + UpperAscii(form->Name));
-        if (!::UpdateResourceW(update, RT_RCDATA, WinText(name), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
-                               stream.data(), static_cast<DWORD>(stream.size())))
-            RaiseLastOSError("UpdateResourceW", name);
+        UpdateModuleResource(update, TResId{10, {}}, TResId{0, name}, static_cast<uint32_t>(stream.size()),
+                             stream.data(), 0);
     }
 }

@@ -11,6 +11,7 @@
 #include "Handles.h"
 #include "SysTypes.h"
 #include "UnitRegistry.h"
+#include "VynTrxStringBlocks.h"
 
 // Resources of a translation module and of the program it translates.
 constexpr char16_t TrxFlagResource[] = u"VYN_TRX_FLAG";
@@ -45,17 +46,6 @@ struct TResData {
     const void* Data = nullptr;
     uint32_t Size = 0;
 };
-
-// One string of a string table with its identifier ((block - 1) * 16 + position).
-struct TStringTableEntry {
-    uint32_t Id = 0;
-    WideString Text;
-};
-// The non-empty strings of one string-table block, in identifier order.
-using TStringTableBlock = std::vector<TStringTableEntry>;
-
-// The block (1-based resource name) holding a string identifier.
-constexpr uint32_t StringTableBlockOf(uint32_t id) { return id / 16 + 1; }
 
 // Loads a file as a data file (no code runs, nothing it imports is loaded); raises EOSError
 // naming the file when it cannot.
