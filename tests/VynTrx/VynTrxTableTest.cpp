@@ -219,8 +219,9 @@ TEST_F(TransTable, RowsAreTheListedFormPropertiesAndTheNamedResourceStrings) {
         EXPECT_FALSE(table.Translated());
         EXPECT_EQ(table.Comment(), u"");
         EXPECT_EQ(table.RefValue(), u"");
-        if (!table.IsStringResource())
+        if (!table.IsStringResource()) {
             EXPECT_EQ(AnsiToWide(table.DfmProperty().Path), table.TranID());
+        }
         table.Next();
     }
     ASSERT_TRUE(table.GotoTranID(u"u_sfourth")) << "without regard to case";
