@@ -21,8 +21,15 @@ using namespace ResStr::VynTrxTable;
 
 constexpr int32_t WholeText = 2147483647;
 
-[[noreturn]] void RaiseGeneral(const TResStringRec* message, const std::vector<TVarRec>& args = {}) {
-    throw EVynGeneralError(WideToAnsi(FormatWide(LoadResStringWide(message), args)));
+// The failure with what it concerns (a file, a row's TranID) beside its message.
+template <class E> [[noreturn]] void RaiseAbout(const WideString& subject, AnsiString message) {
+    E error(std::move(message));
+    error.SetFailure({}, subject);
+    throw error;
+}
+
+AnsiString ResourceMessage(const TResStringRec* message, const std::vector<TVarRec>& args = {}) {
+    return WideToAnsi(FormatWide(LoadResStringWide(message), args));
 }
 
 bool SameFileName(const WideString& a, const WideString& b) {
@@ -82,25 +89,22 @@ WideString SideResourceText(const WideString& lines) {
     return lines.empty() ? WideString(u".") : lines;
 }
 
-// EnableControls on every exit; on a failure also Filtered back on, as the success path sets it.
-class TTableOperationScope {
+// Filtered back on when an operation fails, as its success path leaves it.
+class TFilteredOnFailure {
 public:
-    explicit TTableOperationScope(TDataSet& table)
-        : table_(table), uncaughtAtStart_(std::uncaught_exceptions()) {
-        table_.DisableControls();
-    }
-    ~TTableOperationScope() {
-        if (std::uncaught_exceptions() > uncaughtAtStart_) {
-            try {
-                table_.SetFiltered(true);
-            } catch (...) {
-                // The failure on its way is the one to report.
-            }
+    explicit TFilteredOnFailure(TDataSet& table)
+        : table_(table), uncaughtAtStart_(std::uncaught_exceptions()) {}
+    ~TFilteredOnFailure() {
+        if (std::uncaught_exceptions() <= uncaughtAtStart_)
+            return;
+        try {
+            table_.SetFiltered(true);
+        } catch (...) {
+            // The failure on its way is the one to report.
         }
-        table_.EnableControls();
     }
-    TTableOperationScope(const TTableOperationScope&) = delete;
-    TTableOperationScope& operator=(const TTableOperationScope&) = delete;
+    TFilteredOnFailure(const TFilteredOnFailure&) = delete;
+    TFilteredOnFailure& operator=(const TFilteredOnFailure&) = delete;
 
 private:
     TDataSet& table_;
@@ -242,8 +246,9 @@ void TVynTransTable::SetPDfmProp(int32_t position) {
 TDfmProperty& TVynTransTable::DfmProperty() const {
     const int32_t position = PDfmProp();
     if (position < 0 || static_cast<size_t>(position) >= properties_.size())
-        throw EVynInternalError(WideToAnsi(
-            FormatWide(u"Internal Error: PDfmProp %d is not a property of the table.", {position})));
+        RaiseAbout<EVynInternalError>(
+            TranID(), WideToAnsi(FormatWide(u"Internal Error: PDfmProp %d is not a property of the table.",
+                                            {position})));
     return *properties_[static_cast<size_t>(position)];
 }
 
@@ -261,11 +266,17 @@ void TVynTransTable::DoBeforePost() {
     // The comments resource keeps one row per line: a line break would cut the comment and read
     // its rest as other rows' entries.
     if (HasLineBreak(Comment()))
-        RaiseGeneral(&SCommentHasLineBreaks);
+        RaiseAbout<EVynGeneralError>(TranID(), ResourceMessage(&SCommentHasLineBreaks));
     if (!formatCheckOff_ && IsStringResource()) {
         const WideString reference = RefValue();
-        if (!reference.empty())
-            CompareFormatStrings(reference, TranValue());
+        if (!reference.empty()) {
+            try {
+                CompareFormatStrings(reference, TranValue());
+            } catch (Exception& error) {
+                error.SetFailure(error.FailingCall(), TranID());
+                throw;
+            }
+        }
     }
     if (State() == dsEdit) {
         WriteBack();
@@ -363,14 +374,16 @@ void TVynTransTable::ReadIdentifierMap(const WideString& moduleFile, HMODULE mod
 
 void TVynTransTable::LoadFromModule(const WideString& applicationFile, const WideString& moduleFile) {
     if (!IsPreparedModule(moduleFile))
-        throw EVynInternalError(WideToAnsi(FormatWide(u"Internal Error: %s or %s resource not created.  (%s)",
-                                                      {TrxIdentifierMapName, TrxGuidResource, moduleFile})));
-    const TTableOperationScope scope(*this);
+        RaiseAbout<EVynInternalError>(
+            moduleFile, WideToAnsi(FormatWide(u"Internal Error: %s or %s resource not created.  (%s)",
+                                              {TrxIdentifierMapName, TrxGuidResource, moduleFile})));
+    const TControlsDisabled quiet(*this);
+    const TFilteredOnFailure filtered(*this);
     SetFiltered(false);
     if (moduleFile.empty())
         throw EVynInternalError("No filename given to initialize the translation table.");
     if (!FileExistsWide(moduleFile))
-        RaiseGeneral(&SFileDoesNotExist, {moduleFile});
+        RaiseAbout<EVynGeneralError>(moduleFile, ResourceMessage(&SFileDoesNotExist, {moduleFile}));
     editingApplication_ = SameFileName(applicationFile, moduleFile);
     tableModified_ = false;
     moduleFileName_ = moduleFile;
@@ -429,7 +442,8 @@ void TVynTransTable::MergeFrom(TVynTransTable& source, bool markTranslated) {
     SetFiltered(false);
     const TBookmark bookmark = GetBookmark();
     {
-        const TTableOperationScope scope(*this);
+        const TControlsDisabled quiet(*this);
+        const TFilteredOnFailure filtered(*this);
         First();
         while (!Eof()) {
             if (source.GotoTranID(TranID())) {
@@ -461,9 +475,10 @@ void TVynTransTable::MergeFrom(TVynTransTable& source, bool markTranslated) {
 
 void TVynTransTable::SaveToModule(bool markChanged) {
     if (editingApplication_)
-        throw EVynInternalError(
-            WideToAnsi(FormatWide(LoadResStringWide(&SCannotSaveToApplication), {moduleFileName_})));
-    const TTableOperationScope scope(*this);
+        RaiseAbout<EVynInternalError>(moduleFileName_,
+                                      ResourceMessage(&SCannotSaveToApplication, {moduleFileName_}));
+    const TControlsDisabled quiet(*this);
+    const TFilteredOnFailure filtered(*this);
     SetFiltered(false);
     WideString translatedLines;
     WideString commentLines;
@@ -484,7 +499,7 @@ void TVynTransTable::SaveToModule(bool markChanged) {
         const WideString comment = Comment();
         // A row stored by InsertRecord or AppendRecord was never posted through the check.
         if (HasLineBreak(comment))
-            RaiseGeneral(&SCommentHasLineBreaks);
+            RaiseAbout<EVynGeneralError>(id, ResourceMessage(&SCommentHasLineBreaks));
         if (!comment.empty())
             commentLines += id + u"=" + comment + u"\r\n";
         Next();

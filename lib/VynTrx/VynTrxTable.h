@@ -15,6 +15,8 @@
 //   TranValue               wide text            the current text
 //   Comment                 wide text            the translator's comment, on one line
 //   Translated              boolean, required    the row has been translated
+//
+// Failures raised here keep what they concern in Subject(): the module file, or the row's TranID.
 #pragma once
 
 #include <cstdint>

@@ -63,6 +63,18 @@ template <class E> std::string RaisedMessage(const std::function<void()>& action
     return "<nothing raised>";
 }
 
+// What the failure of class E that action raises concerns.
+template <class E> std::u16string SubjectOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const E& error) {
+        return error.Subject();
+    } catch (const std::exception&) {
+        return u"<another exception>";
+    }
+    return u"<nothing raised>";
+}
+
 std::vector<uint8_t> StringBlockBytes(uint32_t block,
                                       const std::vector<std::pair<uint32_t, std::u16string>>& strings) {
     std::vector<std::u16string> entries(16);
@@ -304,6 +316,8 @@ TEST_F(TransTable, OnlyAPreparedModuleLoads) {
             RaisedMessage<EVynInternalError>([&] { table.LoadFromModule(Wide(application_), Wide(file)); }),
             "Internal Error: VYN.DRC or VYN_TRX_GUID resource not created.  (" + WideToAnsi(Wide(file)) + ")")
             << "the module is checked before the file name";
+        EXPECT_EQ(SubjectOf<EVynInternalError>([&] { table.LoadFromModule(Wide(application_), Wide(file)); }),
+                  Wide(file));
     }
     EXPECT_FALSE(table.ControlsDisabled());
 }
@@ -317,6 +331,7 @@ TEST_F(TransTable, AFormatThatTakesOtherArgumentsStopsThePost) {
     table.SetTranValue(u"%d has %s files");
     EXPECT_EQ(RaisedMessage<EVynGeneralError>([&] { table.Post(); }),
               "Argument types for index 0 do not match. (%0:s <> %0:d)");
+    EXPECT_EQ(SubjectOf<EVynGeneralError>([&] { table.Post(); }), u"U_SFiles");
     EXPECT_EQ(table.State(), dsEdit) << "the row stays in edit for the caller to correct";
     EXPECT_EQ(table.TranValue(), u"%d has %s files");
     EXPECT_FALSE(table.TableModified());
@@ -343,6 +358,7 @@ TEST_F(TransTable, ACommentWithALineBreakIsRefusedSoTheCommentsKeepOneRowALine) 
         table.SetComment(comment);
         EXPECT_EQ(RaisedMessage<EVynGeneralError>([&] { table.Post(); }),
                   "A comment can not contain line breaks.");
+        EXPECT_EQ(SubjectOf<EVynGeneralError>([&] { table.Post(); }), u"U_SPlain");
         EXPECT_EQ(table.State(), dsEdit);
         EXPECT_EQ(table.Comment(), comment);
         table.Cancel();
