@@ -224,6 +224,14 @@ void TDataSet::DoAfterScroll() {
         Notify(AfterScroll);
 }
 
+void TDataSet::DoBeforePost() {
+    Notify(BeforePost);
+}
+
+void TDataSet::DoAfterInsert() {
+    Notify(AfterInsert);
+}
+
 void TDataSet::InternalHandleException() {
     HandleExceptionInCallback(this);
 }
@@ -665,7 +673,7 @@ void TDataSet::EndInsertAppend() {
     }
     modified_ = false;
     DataEvent(deDataSetChange);
-    Notify(AfterInsert);
+    DoAfterInsert();
     DoAfterScroll();
 }
 
@@ -741,7 +749,7 @@ void TDataSet::AddRecord(const std::vector<TVariant>& values, bool append) {
     }
     RestoreState(old);
     Resync(0);
-    Notify(AfterInsert);
+    DoAfterInsert();
     DoAfterScroll();
 }
 
@@ -769,7 +777,7 @@ void TDataSet::Edit() {
 void TDataSet::Post() {
     UpdateRecord();
     DataEvent(deCheckBrowseMode);
-    Notify(BeforePost);
+    DoBeforePost();
     CheckOperation(
         [this] {
             UpdateCursorPos();

@@ -297,6 +297,11 @@ protected:
     void CheckInactive() const;
     void DoBeforeScroll();
     void DoAfterScroll();
+    // The BeforePost and AfterInsert events; a data set that must act around them (check a
+    // record before it is stored, give a new record its defaults) overrides these and calls
+    // them. DoAfterInsert also runs after InsertRecord/AppendRecord, when the record is stored.
+    virtual void DoBeforePost();
+    virtual void DoAfterInsert();
     // For the destructor of the storage class, while its hooks still exist: closes without
     // events; nothing raised leaves it.
     void CloseBeforeDestruction() noexcept;
