@@ -6,6 +6,7 @@
 #include "ExceptDlg.h"
 #include "ExtCtrls.h"
 #include "FerruleFrm.h"
+#include "ResourceModule.h"
 #include "StdCtrls.h"
 #include "SystemFaults.h"
 #include "TraceDebug.h"
@@ -22,11 +23,12 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
-        TUnitStartup units{&RtlSystemFaultsUnit,  &VynSystemUnit,     &VynWindowsUnit,         &VynSysUtilsUnit,
-                           &VynLXUtilsUnit,       &TraceDebugUnit,    &TraceHookExceptUnit,    &RtlFormsUnit,
-                           &RtlStdCtrlsUnit,      &RtlExtCtrlsUnit,   &VynFormsUnit,           &VynStdCtrlsUnit,
-                           &VynLXFormsUnit,       &VynLXFlashMsgUnit, &ExceptDlgUnit,          &VynTraceExceptDlgUnit,
-                           &CheckWinInetAndAdoUnit, &FerruleFrmUnit};
+        TUnitStartup units{
+            &RtlResourceModuleUnit, &RtlSystemFaultsUnit,    &VynSystemUnit,     &VynWindowsUnit,
+            &VynSysUtilsUnit,       &VynLXUtilsUnit,         &TraceDebugUnit,    &TraceHookExceptUnit,
+            &RtlFormsUnit,          &RtlStdCtrlsUnit,        &RtlExtCtrlsUnit,   &VynFormsUnit,
+            &VynStdCtrlsUnit,       &VynLXFormsUnit,         &VynLXFlashMsgUnit, &ExceptDlgUnit,
+            &VynTraceExceptDlgUnit, &CheckWinInetAndAdoUnit, &FerruleFrmUnit};
         // Where the exception dialog's Send Email button writes to.
         SupportEmailAddress = u"support@ferrule-setup.example";
         // The Unicode environment comes before any form is read; the translation start-up will
