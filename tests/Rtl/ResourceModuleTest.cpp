@@ -72,27 +72,26 @@ TEST_F(ResourceModuleChoice, PassesOverAFileThatIsNoModule) {
     EXPECT_EQ(Chosen(), Beside(L"DE")) << "a text file and a folder are passed over";
 }
 
-TEST_F(ResourceModuleChoice, ReadsTheFirstKeyThatOpensAndThereTheDefaultValueAfterTheProgramsOwn) {
-    // A key may be there from other programs of the prefix: the test lays out all three.
-    const TRegistryValueScope noUserName(HKEY_CURRENT_USER, LocalesKey, program_.c_str(), nullptr);
-    const TRegistryValueScope noUserDefault(HKEY_CURRENT_USER, LocalesKey, nullptr, nullptr);
-    const TRegistryValueScope machineName(HKEY_LOCAL_MACHINE, LocalesKey, program_.c_str(), L"FRA");
-    const TRegistryValueScope runtimeDefault(HKEY_CURRENT_USER, RuntimeLocalesKey, nullptr, L"ITA");
-    EXPECT_EQ(RegistryResourceExtension(Wide(program_)), u"")
-        << "the user's key opens: the machine's is not read";
-    {
-        const TRegistryValueScope userDefault(HKEY_CURRENT_USER, LocalesKey, nullptr, L"ESP");
-        EXPECT_EQ(RegistryResourceExtension(Wide(program_)), u"ESP");
-        const TRegistryValueScope userName(HKEY_CURRENT_USER, LocalesKey, program_.c_str(), L"NLD");
-        EXPECT_EQ(RegistryResourceExtension(Wide(program_)), u"NLD");
-    }
+bool KeyOpens(HKEY root, const wchar_t* path) {
+    UniqueRegKey key;
+    return ::RegOpenKeyExW(root, path, 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+}
 
-    // Without the user's key the machine's decides, and without both the runtime's.
-    UniqueRegKey userKey;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, LocalesKey, 0, KEY_READ, userKey.Put()) == ERROR_SUCCESS) {
-        GTEST_SKIP() << "the prefix keeps a user key of its own";
-    }
-    EXPECT_EQ(RegistryResourceExtension(Wide(program_)), u"FRA");
+TEST_F(ResourceModuleChoice, ReadsTheFirstKeyThatOpensAndThereTheProgramsValueBeforeTheDefault) {
+    if (KeyOpens(HKEY_CURRENT_USER, LocalesKey) || KeyOpens(HKEY_LOCAL_MACHINE, LocalesKey))
+        GTEST_SKIP() << "the prefix keeps language settings of its own";
+    const WideString program = Wide(program_);
+    const TRegistryValueScope runtimeDefault(HKEY_CURRENT_USER, RuntimeLocalesKey, nullptr, L"ITA");
+    EXPECT_EQ(RegistryResourceExtension(program), u"ITA");
+    const TRegistryValueScope machineNamed(HKEY_LOCAL_MACHINE, LocalesKey, program_.c_str(), L"FRA");
+    EXPECT_EQ(RegistryResourceExtension(program), u"FRA");
+    // The user's key opens, so it decides even though it holds nothing for this program.
+    const TRegistryValueScope userOther(HKEY_CURRENT_USER, LocalesKey, L"C:\\Other.exe", L"RUS");
+    EXPECT_EQ(RegistryResourceExtension(program), u"");
+    const TRegistryValueScope userDefault(HKEY_CURRENT_USER, LocalesKey, nullptr, L"ESP");
+    EXPECT_EQ(RegistryResourceExtension(program), u"ESP");
+    const TRegistryValueScope userNamed(HKEY_CURRENT_USER, LocalesKey, program_.c_str(), L"NLD");
+    EXPECT_EQ(RegistryResourceExtension(program), u"NLD");
 }
 
 TEST(ResourceModuleName, ReplacesTheFileNamesLastExtensionOnly) {
@@ -119,7 +118,6 @@ TEST(ResourceInstance, OwnsTheModuleInUseAndFreesItWhenAnotherTakesItsPlace) {
     SetResourceInstance(UniqueModule(firstHandle));
     EXPECT_EQ(ResourceInstance(), firstHandle);
     EXPECT_TRUE(IsMapped(firstHandle));
-    EXPECT_NE(::FindResourceW(firstHandle, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION), nullptr);
 
     SetResourceInstance(std::move(second));
     EXPECT_EQ(ResourceInstance(), secondHandle);

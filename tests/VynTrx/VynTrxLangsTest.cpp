@@ -90,7 +90,7 @@ TEST(VynTrxLangs, LooksUpExtensionsWithoutRegardToCaseOrALeadingDot) {
     EXPECT_EQ(langs.ExtOfLangID(0x0419), u"???");
     EXPECT_EQ(langs.LangIDOfExt(u"RUS"), 0);
     EXPECT_EQ(langs.LangIDOfExt(u".fra"), 0x040C);
-    EXPECT_EQ(MessageOf([&] { langs.Ext(langs.Count()); }), "List index out of bounds (4)");
+    EXPECT_EQ(MessageOf([&] { langs.Ext(langs.Count()); }), "List index out of bounds (5)");
 }
 
 TEST(VynTrxLangs, ModuleNamesCarryTheWholeExtensionBothWays) {
