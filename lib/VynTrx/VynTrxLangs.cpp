@@ -153,7 +153,7 @@ TVynTrxLangs::TVynTrxLangs(const std::vector<TLocaleAbbreviation>& locales,
     }
     for (const TLocaleAbbreviation& locale : locales) {
         const LANGID language = LANGIDFROMLCID(locale.Locale);
-        if (SUBLANGID(language) == SUBLANG_DEFAULT)
+        if (locale.Abbreviation.empty() || SUBLANGID(language) == SUBLANG_DEFAULT)
             continue;
         const auto candidate = neutralCandidates.find(PRIMARYLANGID(language));
         if (candidate == neutralCandidates.end())
