@@ -24,7 +24,8 @@ void CopyLoadableModule(const std::wstring& target) {
 // The low bits of a data-file module mark it as such; the mapping starts below them.
 bool IsMapped(HMODULE module) {
     MEMORY_BASIC_INFORMATION region{};
-    const auto base = reinterpret_cast<const void*>(reinterpret_cast<UINT_PTR>(module) & ~static_cast<UINT_PTR>(3));
+    const auto base =
+        reinterpret_cast<const void*>(reinterpret_cast<UINT_PTR>(module) & ~static_cast<UINT_PTR>(3));
     return ::VirtualQuery(base, &region, sizeof region) != 0 && region.State == MEM_COMMIT;
 }
 

@@ -22,7 +22,9 @@ WideString NameOfId(LANGID language) {
     return name;
 }
 
-TVynTrxLangs LangsOf(const std::vector<TLocaleAbbreviation>& locales) { return TVynTrxLangs(locales, NameOfId); }
+TVynTrxLangs LangsOf(const std::vector<TLocaleAbbreviation>& locales) {
+    return TVynTrxLangs(locales, NameOfId);
+}
 
 std::vector<WideString> ExtsOf(const TVynTrxLangs& langs) {
     std::vector<WideString> exts;
@@ -79,12 +81,14 @@ TEST(VynTrxLangs, DefaultLocalesSharingAMadeUpAbbreviationAreListedOnce) {
 }
 
 TEST(VynTrxLangs, LooksUpExtensionsWithoutRegardToCaseOrALeadingDot) {
-    const TVynTrxLangs langs = LangsOf({{0x0407, u"DEU"}, {0x0807, u"DES"}, {0x0409, u"ENU"}, {0x040C, u"FRA"}});
+    const TVynTrxLangs langs =
+        LangsOf({{0x0407, u"DEU"}, {0x0807, u"DES"}, {0x0409, u"ENU"}, {0x040C, u"FRA"}});
     const int32_t index = langs.IndexOfExt(u".DEU");
     ASSERT_GE(index, 0);
     EXPECT_EQ(langs.IndexOfExt(u"deu"), index);
     EXPECT_EQ(langs.Ext(index), u"DEU");
-    EXPECT_EQ(langs.IndexOfExt(u"DE"), langs.IndexOfLangID(0x0007)) << "a prefix of DEU is an entry of its own";
+    EXPECT_EQ(langs.IndexOfExt(u"DE"), langs.IndexOfLangID(0x0007))
+        << "a prefix of DEU is an entry of its own";
     EXPECT_EQ(langs.IndexOfExt(u"D"), -1);
     EXPECT_EQ(langs.IndexOfExt(u""), -1);
     EXPECT_EQ(langs.ExtOfLangID(0x0419), u"???");
@@ -133,7 +137,10 @@ TEST(VynTrxLangs, ThePrefixsListNamesGermanAsAWholeAndEachMadeUpAbbreviationOnce
 }
 
 TEST(VynTrxLangs, TheProcessWideListExistsOnlyWhileItsUnitRuns) {
-    EXPECT_EQ(MessageOf([] { VynTrxLangs(); }).rfind("VynTrxLangs is not started (lib/VynTrx/VynTrxLangs, line ", 0), 0u);
+    EXPECT_EQ(MessageOf([] {
+                  VynTrxLangs();
+              }).rfind("VynTrxLangs is not started (lib/VynTrx/VynTrxLangs, line ", 0),
+              0u);
 }
 
 } // namespace

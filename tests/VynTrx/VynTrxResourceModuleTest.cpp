@@ -1,5 +1,5 @@
-// The resource module in use: finding its file again as the runtime found it, replacing it, and
-// the warning about a translation's code page on a system without Unicode.
+// The resource module in use: finding its file again as the runtime found it, and the warning about a
+// translation's code page on a system without Unicode.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -18,12 +18,6 @@ void CopyLoadableModule(const std::wstring& target) {
     wchar_t system[MAX_PATH] = {};
     ::GetSystemDirectoryW(system, MAX_PATH);
     ASSERT_TRUE(::CopyFileW((std::wstring(system) + L"\\msimg32.dll").c_str(), target.c_str(), FALSE));
-}
-
-bool IsMapped(HMODULE module) {
-    MEMORY_BASIC_INFORMATION region{};
-    const auto base = reinterpret_cast<const void*>(reinterpret_cast<UINT_PTR>(module) & ~static_cast<UINT_PTR>(3));
-    return ::VirtualQuery(base, &region, sizeof region) != 0 && region.State == MEM_COMMIT;
 }
 
 HMODULE LoadAsData(const std::wstring& path) {
@@ -63,26 +57,10 @@ TEST_F(DetermineResourceModuleTest, FallsThroughAMissingRegistryModuleToTheLocal
     CopyLoadableModule(Beside(L"DEU"));
     EXPECT_EQ(DetermineResourceModule(Wide(application_)), Wide(Beside(L"DEU")));
     WriteFileBytes(Beside(L"XYZ"), {'t', 'e', 'x', 't'});
-    EXPECT_EQ(DetermineResourceModule(Wide(application_)), Wide(Beside(L"DEU"))) << "a text file is no module";
+    EXPECT_EQ(DetermineResourceModule(Wide(application_)), Wide(Beside(L"DEU")))
+        << "a text file is no module";
     CopyLoadableModule(Beside(L"XYZ"));
     EXPECT_EQ(DetermineResourceModule(Wide(application_)), Wide(Beside(L"XYZ")));
-}
-
-TEST_F(DetermineResourceModuleTest, TheModuleInUseHandedInAgainStaysAndAnotherFreesIt) {
-    UseSomeModule();
-    const HMODULE first = CurrentResourceModule();
-    SetResourceModule(first);
-    EXPECT_EQ(CurrentResourceModule(), first);
-    EXPECT_TRUE(IsMapped(first));
-
-    CopyLoadableModule(Beside(L"DEU"));
-    const HMODULE second = LoadAsData(Beside(L"DEU"));
-    SetResourceModule(second);
-    EXPECT_EQ(CurrentResourceModule(), second);
-    EXPECT_FALSE(IsMapped(first));
-    SetResourceModule(MainInstance());
-    EXPECT_EQ(CurrentResourceModule(), MainInstance());
-    EXPECT_FALSE(IsMapped(second));
 }
 
 // The platform flag switched for the test's lifetime.
@@ -99,7 +77,8 @@ private:
 
 TEST(LocaleCodePageWarning, IsDueOnlyWithoutUnicodeForALanguageOfAnotherCodePage) {
     const LANGID russian = MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT);
-    ASSERT_NE(LocaleAnsiCodePage(MAKELCID(russian, SORT_DEFAULT)), ::GetACP()) << "the prefix is not Cyrillic";
+    ASSERT_NE(LocaleAnsiCodePage(MAKELCID(russian, SORT_DEFAULT)), ::GetACP())
+        << "the prefix is not Cyrillic";
     EXPECT_EQ(LocaleCodePageWarning(russian), std::nullopt) << "a Unicode platform shows every language";
     WarnLocaleCodePage(russian); // nothing to show, so nothing waits for the user
 
