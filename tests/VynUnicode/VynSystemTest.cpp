@@ -139,10 +139,11 @@ TEST(ResourceStrings, LiteralsAndStringTableEntries) {
     };
     const TResStringRec other{&kernel, 100};
     EXPECT_EQ(LoadResStringWide(&other), kernelString(100));
-    SetResourceInstance(kernel);
+    // A reference of its own: the resource module frees what it is handed.
+    SetResourceInstance(UniqueModule(::LoadLibraryW(L"kernel32.dll")));
     EXPECT_EQ(LoadResStringWide(&table), kernelString(101));
     EXPECT_NE(LoadResStringWide(&table), u"Zhe \u0416 and e-acute \u00e9");
-    SetResourceInstance(nullptr);
+    SetResourceInstance(UniqueModule());
     EXPECT_EQ(LoadResStringWide(&ofModule), u"Hundred");
 }
 

@@ -97,6 +97,9 @@ TEST_F(FerruleInstall, TheWindowIsACentredOneLineToolWindow) {
     EXPECT_NEAR(outer.left, (screenWidth - (outer.right - outer.left)) / 2, 1);
     EXPECT_NEAR(outer.top, (screenHeight - (outer.bottom - outer.top)) / 2, 1);
     CloseErrorDialog(dialog);
+    // The dialog stood over the window: its caption is drawn again before the picture is taken.
+    ::RedrawWindow(form, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    std::this_thread::sleep_for(1s);
     EXPECT_TRUE(SaveWindowScreenshot(form, HostPath(FERRULE_ARTEFACT_DIR) + L"\\installer-window.png"));
 }
 

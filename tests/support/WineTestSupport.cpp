@@ -83,6 +83,54 @@ void WriteRegistryString(HKEY root, const std::wstring& key, const wchar_t* name
     WriteRegistryValue(root, key, name, type, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
+TRegistryValueScope::TRegistryValueScope(HKEY root, std::wstring key, const wchar_t* name,
+                                         const wchar_t* value)
+    : root_(root), key_(std::move(key)), name_(name ? name : L""), named_(name != nullptr) {
+    for (size_t end = key_.find(L'\\');; end = key_.find(L'\\', end + 1)) {
+        const std::wstring path = key_.substr(0, end);
+        UniqueRegKey existing;
+        if (::RegOpenKeyExW(root_, path.c_str(), 0, KEY_READ, existing.Put()) != ERROR_SUCCESS)
+            createdKeys_.push_back(path);
+        if (end == std::wstring::npos)
+            break;
+    }
+    DWORD size = 0;
+    if (::SHGetValueW(root_, key_.c_str(), named_ ? name_.c_str() : nullptr, &type_, nullptr, &size) ==
+        ERROR_SUCCESS) {
+        existed_ = true;
+        data_.resize(size);
+        if (::SHGetValueW(root_, key_.c_str(), named_ ? name_.c_str() : nullptr, &type_, data_.data(),
+                          &size) != ERROR_SUCCESS)
+            throw std::runtime_error("cannot read a registry value");
+        data_.resize(size);
+    }
+    if (value) {
+        WriteRegistryString(root_, key_, named_ ? name_.c_str() : nullptr, value);
+    } else {
+        ::SHDeleteValueW(root_, key_.c_str(), named_ ? name_.c_str() : nullptr);
+        createdKeys_.clear(); // removing a value makes no key
+    }
+}
+
+TRegistryValueScope::~TRegistryValueScope() {
+    if (existed_)
+        ::SHSetValueW(root_, key_.c_str(), named_ ? name_.c_str() : nullptr, type_, data_.data(),
+                      static_cast<DWORD>(data_.size()));
+    else
+        ::SHDeleteValueW(root_, key_.c_str(), named_ ? name_.c_str() : nullptr);
+    for (auto key = createdKeys_.rbegin(); key != createdKeys_.rend(); ++key)
+        ::RegDeleteKeyW(root_, key->c_str());
+}
+
+TThreadLocaleScope::TThreadLocaleScope(LCID locale) : saved_(::GetThreadLocale()) {
+    if (!::SetThreadLocale(locale))
+        throw std::runtime_error("cannot set the thread locale");
+}
+
+TThreadLocaleScope::~TThreadLocaleScope() {
+    ::SetThreadLocale(saved_);
+}
+
 std::wstring WindowText(HWND window) {
     wchar_t text[1024] = {};
     ::GetWindowTextW(window, text, 1024);

@@ -55,6 +55,39 @@ void WriteRegistryValue(HKEY root, const std::wstring& key, const wchar_t* name,
 void WriteRegistryString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value,
                          DWORD type = REG_SZ);
 
+// A registry value set for the object's lifetime (a null name is the default value; a null value
+// removes it); what was there before comes back afterwards, and keys made for it go again.
+class TRegistryValueScope {
+public:
+    TRegistryValueScope(HKEY root, std::wstring key, const wchar_t* name, const wchar_t* value);
+    ~TRegistryValueScope();
+    TRegistryValueScope(const TRegistryValueScope&) = delete;
+    TRegistryValueScope& operator=(const TRegistryValueScope&) = delete;
+
+private:
+    HKEY root_;
+    std::wstring key_;
+    std::wstring name_;
+    bool named_;
+    bool existed_ = false;
+    DWORD type_ = 0;
+    std::vector<BYTE> data_;
+    // Deepest last.
+    std::vector<std::wstring> createdKeys_;
+};
+
+// The thread's locale set for the object's lifetime.
+class TThreadLocaleScope {
+public:
+    explicit TThreadLocaleScope(LCID locale);
+    ~TThreadLocaleScope();
+    TThreadLocaleScope(const TThreadLocaleScope&) = delete;
+    TThreadLocaleScope& operator=(const TThreadLocaleScope&) = delete;
+
+private:
+    LCID saved_;
+};
+
 // A ProgID registered to an in-process server for the object's lifetime; what the ProgID named
 // before comes back afterwards, so that the prefix's own registrations survive.
 class TRegisteredServer {

@@ -1,0 +1,64 @@
+#include "VynTrxStartup.h"
+
+#include <windows.h>
+
+#include "Exceptions.h"
+#include "TextConversion.h"
+#include "VynForms.h"
+#include "VynSystem.h"
+#include "VynTrxLangs.h"
+#include "VynTrxResourceModule.h"
+#include "VynTrxResourceUtils.h"
+#include "VynTrxStartupResStr.h"
+#include "VynTrxUtils.h"
+#include "WinText.h"
+
+namespace {
+
+// Before any form exists, and with the caption the user has seen before: none.
+void Tell(const WideString& message) {
+    ::MessageBoxW(nullptr, WinText(message), L"", MB_OK);
+}
+
+WideString ProgramFileName() {
+    wchar_t name[MAX_PATH + 1] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, name, MAX_PATH);
+    return WideString(name, name + length);
+}
+
+void Initialize() {
+    SetUpUnicodeEnvironment();
+    CheckResourceModule();
+}
+
+} // namespace
+
+void CheckResourceModule() {
+    const HMODULE program = ::GetModuleHandleW(nullptr);
+    if (CurrentResourceModule() == program)
+        return;
+    const WideString moduleFile = DetermineResourceModule();
+    const WideString applicationFile = ProgramFileName();
+    if (!IsPreparedModule(moduleFile)) {
+        // The program's own strings, not whatever the unusable module holds.
+        SetResourceModule(program);
+        Tell(LoadResStringWide(&ResStr::VynTrxStartup::SModuleNotPrepared));
+        return;
+    }
+    WarnLocaleCodePage(LangIDOfModule(applicationFile, moduleFile));
+    if (ModuleGuid(moduleFile) == ModuleGuid(program))
+        return;
+    // The rebuild replaces the file: nothing may hold it.
+    SetResourceModule(program);
+    try {
+        UpdateTranslationResource(applicationFile, moduleFile);
+    } catch (const Exception& error) {
+        Tell(AnsiToWide(error.Message()));
+        return;
+    }
+    UniqueModule rebuilt(::LoadLibraryExW(WinText(moduleFile), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (rebuilt)
+        SetResourceModule(rebuilt.release());
+}
+
+const TUnitInfo VynTrxStartupUnit{"VynTrxStartup", Initialize, nullptr};
