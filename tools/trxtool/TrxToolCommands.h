@@ -19,7 +19,9 @@
 //
 // Reading one back ("import") is the reverse: a non-empty msgstr, or one flagged vyn-empty, is the
 // row's text, translated unless flagged fuzzy; an empty msgstr otherwise makes the row untranslated
-// with the program's text. The "#" lines, joined by a blank, become the row's comment.
+// with the program's text. The "#" lines, joined by a blank, become the row's comment. Entries are
+// matched to rows by msgctxt alone (ignoring case, as the table finds its rows); the header is not
+// read, and rows the file does not mention stay as they are.
 #pragma once
 
 #include <cstdint>

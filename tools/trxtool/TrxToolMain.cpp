@@ -93,5 +93,9 @@ int main() {
         std::fflush(stdout);
         PrintLine(stderr, error.what());
         return 2;
+    } catch (...) {
+        std::fflush(stdout);
+        PrintLine(stderr, "trxtool failed with an exception of no known kind");
+        return 2;
     }
 }
