@@ -1,5 +1,5 @@
 // Portable-object files as the translator's tool writes and reads them: exact round trips of
-// awkward texts, the layout gettext's own tools expect, and malformed files refused by line.
+// awkward texts, the layout translators' tools expect, and malformed files refused by line.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -123,7 +123,7 @@ TEST(PoFileRoundTrip, AwkwardTextsComeBackExactlyAndWriteTheSameBytesAgain) {
     EXPECT_EQ(FindPoHeader(read)->MsgStr, entries[0].MsgStr);
 }
 
-TEST(PoFileRoundTrip, WritesStringsAndCommentsAsGettextDoes) {
+TEST(PoFileRoundTrip, WritesStringsAndCommentsInTheCustomaryLayout) {
     const std::string text = WritePoFile(TrickyEntries());
     EXPECT_NE(text.find("msgid \"\"\nmsgstr \"\"\n\"Language: de_DE\\n\"\n\"MIME-Version: 1.0\\n\"\n"),
               std::string::npos);
@@ -186,7 +186,7 @@ TEST(PoFileRoundTrip, WritingRefusesWhatUtf8AndFlagsCannotCarry) {
               (std::vector<WideString>{u"first", u"second", u"third"}));
 }
 
-TEST(PoFileReading, TakesWhatGettextToolsWrite) {
+TEST(PoFileReading, TakesWhatTranslatorsToolsWrite) {
     const std::vector<TPoEntry> entries =
         ReadPoFile(Path, "\xEF\xBB\xBF# header comment\r\n"
                          "msgid \"\"\r\n"

@@ -7,7 +7,7 @@
 
 namespace {
 
-// gettext's own line width; a quoted line holds at most this minus the two quotes.
+// The customary line width of .po files; a quoted line holds at most this minus the two quotes.
 constexpr size_t MaxColumns = 79;
 
 bool IsBlank(char ch) {

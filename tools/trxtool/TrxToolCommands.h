@@ -15,7 +15,7 @@
 //     msgstr    the module's text when the row is translated; empty when it is untranslated and
 //               the text is the program's own (a resource string's with explicit argument indexes)
 //     "#, fuzzy"      untranslated, but the module's text differs from the program's: msgstr holds it
-//     "#, vyn-empty"  msgstr "" stands for an empty text (to gettext an empty msgstr means untranslated)
+//     "#, vyn-empty"  msgstr "" stands for an empty text (an empty msgstr otherwise means untranslated)
 //
 // Reading one back ("import") is the reverse: a non-empty msgstr, or one flagged vyn-empty, is the
 // row's text, translated unless flagged fuzzy; an empty msgstr otherwise makes the row untranslated
