@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# gettext's own compiler, with its checks, must accept every .po file the translator's tool
+# msgfmt, with its checks (-c), must accept every .po file the translator's tool
 # exported in a folder; fewer files than expected mean the exporting test did not run through.
 set -uo pipefail
 folder="${1:?usage: MsgfmtCheck.sh <folder> <least number of files>}"
