@@ -214,10 +214,26 @@ const AnsiString& TFormValue::AsBinary() const {
     return Text;
 }
 
-bool TFormValue::operator==(const TFormValue& other) const = default;
-bool TFormProperty::operator==(const TFormProperty& other) const = default;
-bool TFormCollectionItem::operator==(const TFormCollectionItem& other) const = default;
-bool TFormObject::operator==(const TFormObject& other) const = default;
+// Written out member by member: a defaulted comparison of a type that holds a vector of itself
+// crashes clang 14 and 16.
+bool TFormValue::operator==(const TFormValue& other) const {
+    return Type == other.Type && Integer == other.Integer && Float == other.Float && Extended == other.Extended &&
+           Text == other.Text && Wide == other.Wide && SetItems == other.SetItems && List == other.List &&
+           Collection == other.Collection;
+}
+
+bool TFormProperty::operator==(const TFormProperty& other) const {
+    return Name == other.Name && Value == other.Value;
+}
+
+bool TFormCollectionItem::operator==(const TFormCollectionItem& other) const {
+    return Order == other.Order && Properties == other.Properties;
+}
+
+bool TFormObject::operator==(const TFormObject& other) const {
+    return Flags == other.Flags && ChildPos == other.ChildPos && ClassName == other.ClassName &&
+           Name == other.Name && Properties == other.Properties && Children == other.Children;
+}
 
 const TFormProperty* TFormCollectionItem::FindProperty(const AnsiString& name) const {
     return FindPropertyIn(Properties, name);
