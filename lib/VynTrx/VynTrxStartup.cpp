@@ -5,6 +5,7 @@
 #include "Exceptions.h"
 #include "TextConversion.h"
 #include "VynForms.h"
+#include "VynSysUtils.h"
 #include "VynSystem.h"
 #include "VynTrxLangs.h"
 #include "VynTrxResourceModule.h"
@@ -20,12 +21,6 @@ void Tell(const WideString& message) {
     ::MessageBoxW(nullptr, WinText(message), L"", MB_OK);
 }
 
-WideString ProgramFileName() {
-    wchar_t name[MAX_PATH + 1] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, name, MAX_PATH);
-    return WideString(name, name + length);
-}
-
 void Initialize() {
     SetUpUnicodeEnvironment();
     CheckResourceModule();
@@ -38,7 +33,7 @@ void CheckResourceModule() {
     if (CurrentResourceModule() == program)
         return;
     const WideString moduleFile = DetermineResourceModule();
-    const WideString applicationFile = ProgramFileName();
+    const WideString applicationFile = ModuleFileNameWide(program);
     if (!IsPreparedModule(moduleFile)) {
         // The program's own strings, not whatever the unusable module holds.
         SetResourceModule(program);
