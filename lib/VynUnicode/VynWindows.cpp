@@ -7,8 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "AsciiText.h"
 #include "Handles.h"
 #include "OSError.h"
+#include "SystemLibraries.h"
 #include "VynClasses.h"
 #include "VynSysUtils.h"
 #include "VynSystem.h"
@@ -41,17 +43,6 @@ void WidenFindData(const WIN32_FIND_DATAA& ansi, WIN32_FIND_DATAW* wide) {
     CopyIntoField(wide->cFileName, Widen(ansi.cFileName, strnlen(ansi.cFileName, sizeof ansi.cFileName)));
     CopyIntoField(wide->cAlternateFileName,
                   Widen(ansi.cAlternateFileName, strnlen(ansi.cAlternateFileName, sizeof ansi.cAlternateFileName)));
-}
-
-bool StartsWithIgnoringAsciiCase(const WideString& text, std::u16string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    auto fold = [](char16_t unit) { return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 32) : unit; };
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (fold(text[i]) != fold(prefix[i]))
-            return false;
-    }
-    return true;
 }
 
 // The units of a double-zero-terminated list up to and including its last string's terminator.
@@ -90,9 +81,9 @@ const TShellEntries& LoadedShellEntries() {
     TShellEntries& entries = ShellEntries();
     if (entries.Library)
         return entries;
-    UniqueModule library(::LoadLibraryW(L"shell32.dll"));
+    UniqueModule library = LoadSystemLibrary(L"shell32.dll");
     if (!library)
-        RaiseLastOSError("LoadLibraryW", u"shell32.dll");
+        RaiseLastOSError("LoadLibraryExW", u"shell32.dll");
     auto fileOperation = reinterpret_cast<TSHFileOperationW>(
         reinterpret_cast<void*>(::GetProcAddress(library.get(), "SHFileOperationW")));
     if (fileOperation == nullptr)
@@ -190,16 +181,33 @@ HMODULE VynLoadLibraryExW(const char16_t* fileName, HANDLE reserved, DWORD flags
     return ::LoadLibraryExA(Narrow(fileName).c_str(), reserved, flags);
 }
 
+namespace {
+
+// VERSION.dll is not among the libraries the system always takes from its own folder: it is bound
+// at run time from there, never imported by name.
+const TSystemLibrary& VersionLibrary() {
+    static const TSystemLibrary library(L"version.dll");
+    return library;
+}
+
+} // namespace
+
 DWORD VynGetFileVersionInfoSizeW(const char16_t* fileName, DWORD* handle) {
-    if (VynPlatformIsNT)
-        return ::GetFileVersionInfoSizeW(WinText(fileName), handle);
-    return ::GetFileVersionInfoSizeA(Narrow(fileName).c_str(), handle);
+    if (VynPlatformIsNT) {
+        const auto sizeOf = VersionLibrary().Find<decltype(&::GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
+        return sizeOf != nullptr ? sizeOf(WinText(fileName), handle) : 0;
+    }
+    const auto sizeOf = VersionLibrary().Find<decltype(&::GetFileVersionInfoSizeA)>("GetFileVersionInfoSizeA");
+    return sizeOf != nullptr ? sizeOf(Narrow(fileName).c_str(), handle) : 0;
 }
 
 BOOL VynGetFileVersionInfoW(const char16_t* fileName, DWORD handle, DWORD length, void* data) {
-    if (VynPlatformIsNT)
-        return ::GetFileVersionInfoW(WinText(fileName), handle, length, data);
-    return ::GetFileVersionInfoA(Narrow(fileName).c_str(), handle, length, data);
+    if (VynPlatformIsNT) {
+        const auto read = VersionLibrary().Find<decltype(&::GetFileVersionInfoW)>("GetFileVersionInfoW");
+        return read != nullptr && read(WinText(fileName), handle, length, data);
+    }
+    const auto read = VersionLibrary().Find<decltype(&::GetFileVersionInfoA)>("GetFileVersionInfoA");
+    return read != nullptr && read(Narrow(fileName).c_str(), handle, length, data);
 }
 
 BOOL VynSetWindowTextW(HWND window, const char16_t* text) {
@@ -553,11 +561,14 @@ int VynLoadStringW(HINSTANCE module, UINT identifier, char16_t* buffer, int capa
 }
 
 BOOL VynVerQueryValueW(const void* block, const char16_t* subBlock, void** value, UINT* length) {
-    if (VynPlatformIsNT)
-        return ::VerQueryValueW(block, WinText(subBlock), value, length);
+    if (VynPlatformIsNT) {
+        const auto query = VersionLibrary().Find<decltype(&::VerQueryValueW)>("VerQueryValueW");
+        return query != nullptr && query(block, WinText(subBlock), value, length);
+    }
+    const auto queryAnsi = VersionLibrary().Find<decltype(&::VerQueryValueA)>("VerQueryValueA");
     void* ansiValue = nullptr;
     UINT ansiLength = 0;
-    if (!::VerQueryValueA(block, Narrow(subBlock).c_str(), &ansiValue, &ansiLength))
+    if (queryAnsi == nullptr || !queryAnsi(block, Narrow(subBlock).c_str(), &ansiValue, &ansiLength))
         return FALSE;
     const WideString sub = subBlock != nullptr ? WideString(subBlock) : WideString();
     if (!StartsWithIgnoringAsciiCase(sub, u"\\StringFileInfo")) {
