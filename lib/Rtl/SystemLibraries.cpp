@@ -69,6 +69,16 @@ UniqueModule LoadLibraryAtPath(const wchar_t* path) {
     return UniqueModule(::LoadLibraryExW(path, nullptr, LibraryAtPathFlags()));
 }
 
+const TSystemLibrary& Shell32Library() {
+    static const TSystemLibrary library(L"shell32.dll");
+    return library;
+}
+
+const TSystemLibrary& VersionLibrary() {
+    static const TSystemLibrary library(L"version.dll");
+    return library;
+}
+
 FARPROC TSystemLibrary::FindAddress(const char* name) const {
     std::call_once(loaded_, [this] { module_ = LoadSystemLibrary(fileName_); });
     if (!module_) {

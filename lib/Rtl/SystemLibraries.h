@@ -61,3 +61,9 @@ private:
     mutable std::once_flag loaded_;
     mutable UniqueModule module_;
 };
+
+// The libraries outside the system's always-known set that the program calls into, bound at run
+// time: imported by name, they would be looked for beside the program before any code of it runs
+// (under Wine even SHELL32's own dependencies are).
+const TSystemLibrary& Shell32Library();
+const TSystemLibrary& VersionLibrary();

@@ -181,17 +181,6 @@ HMODULE VynLoadLibraryExW(const char16_t* fileName, HANDLE reserved, DWORD flags
     return ::LoadLibraryExA(Narrow(fileName).c_str(), reserved, flags);
 }
 
-namespace {
-
-// VERSION.dll is not among the libraries the system always takes from its own folder: it is bound
-// at run time from there, never imported by name.
-const TSystemLibrary& VersionLibrary() {
-    static const TSystemLibrary library(L"version.dll");
-    return library;
-}
-
-} // namespace
-
 DWORD VynGetFileVersionInfoSizeW(const char16_t* fileName, DWORD* handle) {
     if (VynPlatformIsNT) {
         const auto sizeOf = VersionLibrary().Find<decltype(&::GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
@@ -476,14 +465,15 @@ BOOL VynGetStringTypeExW(LCID locale, DWORD infoType, const char16_t* text, int 
 HINSTANCE VynShellExecuteW(HWND window, const char16_t* operation, const char16_t* file,
                            const char16_t* parameters, const char16_t* directory, int show) {
     if (VynPlatformIsNT)
-        return ::ShellExecuteW(window, WinText(operation), WinText(file), WinText(parameters), WinText(directory),
-                               show);
+        return Shell32Library().Get<decltype(&::ShellExecuteW)>("ShellExecuteW")(
+            window, WinText(operation), WinText(file), WinText(parameters), WinText(directory), show);
     const AnsiString ansiOperation = Narrow(operation);
     const AnsiString ansiFile = Narrow(file);
     const AnsiString ansiParameters = Narrow(parameters);
     const AnsiString ansiDirectory = Narrow(directory);
-    return ::ShellExecuteA(window, NullIfEmpty(ansiOperation), NullIfEmpty(ansiFile), NullIfEmpty(ansiParameters),
-                           NullIfEmpty(ansiDirectory), show);
+    return Shell32Library().Get<decltype(&::ShellExecuteA)>("ShellExecuteA")(
+        window, NullIfEmpty(ansiOperation), NullIfEmpty(ansiFile), NullIfEmpty(ansiParameters),
+        NullIfEmpty(ansiDirectory), show);
 }
 
 namespace {
@@ -630,12 +620,12 @@ int VynSHFileOperationW(SHFILEOPSTRUCTW* operation) {
     ansi.pTo = to != nullptr ? ansiTo.c_str() : nullptr;
     ansi.fFlags = operation->fFlags;
     ansi.lpszProgressTitle = operation->lpszProgressTitle != nullptr ? ansiTitle.c_str() : nullptr;
-    const int result = ::SHFileOperationA(&ansi);
+    const int result = Shell32Library().Get<decltype(&::SHFileOperationA)>("SHFileOperationA")(&ansi);
     operation->fAnyOperationsAborted = ansi.fAnyOperationsAborted;
     operation->hNameMappings = nullptr;
     if ((operation->fFlags & FOF_WANTMAPPINGHANDLE) != 0 && ansi.hNameMappings != nullptr) {
         operation->hNameMappings = VynWidenNameMappings(ansi.hNameMappings);
-        ::SHFreeNameMappings(ansi.hNameMappings);
+        Shell32Library().Get<decltype(&::SHFreeNameMappings)>("SHFreeNameMappings")(ansi.hNameMappings);
     }
     return result;
 }
@@ -644,7 +634,7 @@ void VynSHFreeNameMappingsW(HANDLE mappings) {
     if (mappings == nullptr)
         return;
     if (OwnNameMappings().erase(mappings) == 0) {
-        ::SHFreeNameMappings(mappings);
+        Shell32Library().Get<decltype(&::SHFreeNameMappings)>("SHFreeNameMappings")(mappings);
         return;
     }
     auto* block = static_cast<TWideNameMappings*>(static_cast<void*>(mappings));
@@ -659,7 +649,7 @@ BOOL VynSHGetPathFromIDListW(PCIDLIST_ABSOLUTE list, char16_t* path) {
     if (VynPlatformIsNT)
         return LoadedShellEntries().GetPathFromIDList(list, WinBuffer(path));
     char ansi[MAX_PATH] = {};
-    if (!::SHGetPathFromIDListA(list, ansi))
+    if (!Shell32Library().Get<decltype(&::SHGetPathFromIDListA)>("SHGetPathFromIDListA")(list, ansi))
         return FALSE;
     if (path != nullptr)
         CopyBufferResult(MAX_PATH, path, AnsiString(ansi, strnlen(ansi, sizeof ansi)), CopyEmptyWhenTooSmall);
