@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "Application.h"
-
-#include <stdexcept>
 #include "Timer.h"
+#include "Unattended.h"
 
 namespace {
 
@@ -191,6 +191,35 @@ TEST_F(Forms, ExceptionsOfEveryKindReachTheEventAndAbortIsSilent) {
     raise([] { throw std::runtime_error("standard"); });
     raise([] { throw 42; });
     EXPECT_EQ(seen, (std::vector<AnsiString>{"os", "standard", "Unknown exception"}));
+}
+
+TEST_F(Forms, ReportedErrorsAreCountedAndInAnUnattendedRunGoToItsSinkInstead) {
+    std::vector<AnsiString> dialogs;
+    Application->OnException = [&](TObject*, Exception& error) { dialogs.push_back(error.Message()); };
+    auto raise = [](auto thrower) {
+        try {
+            thrower();
+        } catch (...) {
+            HandleExceptionInCallback(nullptr);
+        }
+    };
+    const int32_t before = Application->ReportedErrorCount();
+    raise([] { throw EAbort("silent"); });
+    EXPECT_EQ(Application->ReportedErrorCount(), before) << "the silent exception is no error";
+    raise([] { throw EOSError("shown", 5); });
+    EXPECT_EQ(Application->ReportedErrorCount(), before + 1);
+    {
+        std::vector<WideString> told;
+        const TUnattendedRun run([&told](const WideString& text) { told.push_back(text); });
+        raise([] { throw EOSError("Registering failed", 5); });
+        raise([] { throw std::runtime_error("standard."); });
+        raise([] { throw EAbort("silent"); });
+        Application->ShowException(Exception("Direct"));
+        // The closing period the message box would add, and no dialog for a user who is not there.
+        EXPECT_EQ(told, (std::vector<WideString>{u"Registering failed.", u"standard.", u"Direct."}));
+    }
+    EXPECT_EQ(dialogs, std::vector<AnsiString>{"shown"});
+    EXPECT_EQ(Application->ReportedErrorCount(), before + 3);
 }
 
 TEST_F(Forms, ClosingTheMainFormEndsTheLoopAndAnotherFormIsOnlyHidden) {

@@ -174,15 +174,26 @@ protected:
         ASSERT_TRUE(::CopyFileW(po.c_str(), (exportFolder_ + L"\\" + name).c_str(), FALSE));
     }
 
+    // An inheritable file for the tool's output. Under a loaded machine Wine may still be closing
+    // the previous run's copies of these handles after its process has ended: a sharing violation
+    // is waited out for a few seconds.
+    static UniqueFileHandle CreateOutputFile(const std::wstring& path) {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        for (int attempt = 0;; ++attempt) {
+            UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (file.valid() || ::GetLastError() != ERROR_SHARING_VIOLATION || attempt == 50)
+                return file;
+            ::Sleep(100);
+        }
+    }
+
     ToolRun RunTool(const std::vector<std::wstring>& args) {
         const std::wstring outPath = InScratch(L"tool-out.txt");
         const std::wstring errPath = InScratch(L"tool-err.txt");
         {
-            SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-            UniqueFileHandle out(::CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
-                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-            UniqueFileHandle err(::CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
-                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            UniqueFileHandle out = CreateOutputFile(outPath);
+            UniqueFileHandle err = CreateOutputFile(errPath);
             if (!out.valid() || !err.valid())
                 throw std::runtime_error("cannot create the tool's output files");
             STARTUPINFOW startup{};
