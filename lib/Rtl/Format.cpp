@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <type_traits>
@@ -212,7 +213,7 @@ DecimalNumber RoundedToSignificantDigits(long double value, int significantDigit
     return number;
 }
 
-char* UnsignedDigits(uint64_t value, unsigned base, char* end);
+template <typename CharT> CharT* UnsignedDigits(uint64_t value, unsigned base, CharT* end);
 
 // A 128-bit product of two 64-bit numbers in 32-bit halves, so it works where the compiler has no
 // 128-bit integers (32-bit targets).
@@ -513,9 +514,18 @@ std::basic_string<CharT> CurrencyText(long double value, int decimals, const Loc
 
 // The digits of value written backwards, ending at end; returns where they start. 64 bits need at most
 // 20 decimal digits.
-char* UnsignedDigits(uint64_t value, unsigned base, char* end) {
+template <typename CharT> CharT* UnsignedDigits(uint64_t value, unsigned base, CharT* end) {
+    // 64-bit division is a library call on 32-bit targets; most values fit 32 bits.
+    if (value <= UINT32_MAX) {
+        auto small = static_cast<uint32_t>(value);
+        do {
+            *--end = static_cast<CharT>("0123456789ABCDEF"[small % base]);
+            small /= base;
+        } while (small != 0);
+        return end;
+    }
     do {
-        *--end = "0123456789ABCDEF"[value % base];
+        *--end = static_cast<CharT>("0123456789ABCDEF"[value % base]);
         value /= base;
     } while (value != 0);
     return end;
@@ -580,11 +590,11 @@ private:
         case u'p': {
             if (kind != Kind::Pointer)
                 return false;
-            char buffer[24];
-            char* const end = buffer + sizeof buffer;
-            const char* const first = UnsignedDigits(reinterpret_cast<uintptr_t>(arg.AsPointer()), 16, end);
+            CharT buffer[24];
+            CharT* const end = std::end(buffer);
+            const CharT* const first = UnsignedDigits(reinterpret_cast<uintptr_t>(arg.AsPointer()), 16, end);
             out.append(sizeof(void*) * 2 - static_cast<size_t>(end - first), static_cast<CharT>('0'));
-            AppendAscii(out, std::string_view(first, static_cast<size_t>(end - first)));
+            out.append(first, static_cast<size_t>(end - first));
             return true;
         }
         case u's':
@@ -605,15 +615,15 @@ private:
         } else {
             magnitude = is64 ? static_cast<uint64_t>(value) : static_cast<uint32_t>(value);
         }
-        char buffer[24];
-        char* const end = buffer + sizeof buffer;
-        const char* const first = UnsignedDigits(magnitude, directive.Type == u'x' ? 16 : 10, end);
+        CharT buffer[24];
+        CharT* const end = std::end(buffer);
+        const CharT* const first = UnsignedDigits(magnitude, directive.Type == u'x' ? 16 : 10, end);
         const auto count = static_cast<size_t>(end - first);
         if (negative)
             out.push_back('-');
         if (directive.Precision && static_cast<size_t>(*directive.Precision) > count)
             out.append(static_cast<size_t>(*directive.Precision) - count, static_cast<CharT>('0'));
-        AppendAscii(out, std::string_view(first, static_cast<size_t>(end - first)));
+        out.append(first, static_cast<size_t>(end - first));
     }
 
     String FloatText(const TFormatDirective& directive, long double value) {

@@ -288,12 +288,14 @@ std::optional<WideString> FormatWideDirectly(std::u16string_view format, const s
 
         size_t cursor = position;
         int32_t argumentIndex = highestIndex + 1;
-        if (const std::optional<int> index = ReadCount(format, cursor);
-            index && cursor < format.size() && format[cursor] == u':') {
-            argumentIndex = *index;
-            ++cursor;
-        } else {
-            cursor = position;
+        if (IsDigit(format[cursor])) {
+            if (const std::optional<int> index = ReadCount(format, cursor);
+                index && cursor < format.size() && format[cursor] == u':') {
+                argumentIndex = *index;
+                ++cursor;
+            } else {
+                cursor = position;
+            }
         }
         // Numbering after an index goes on above the highest index seen.
         highestIndex = std::max(highestIndex, argumentIndex);
