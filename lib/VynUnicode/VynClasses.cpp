@@ -116,9 +116,13 @@ int64_t RemainingBytes(TStream& stream) {
 AnsiString Utf7Encode(const WideString& text) {
     if (text.empty())
         return {};
-    if (text.size() > AnsiString().max_size() / 7)
+    // The most one unit can take is five bytes: a run of its own ('+', two letters, the letter with
+    // its last bits, and the '-' a following base64 letter needs). The output is zeroed up front,
+    // so a loose bound would cost as much as the encoding.
+    constexpr size_t MostBytesPerUnit = 5;
+    if (text.size() > AnsiString().max_size() / MostBytesPerUnit)
         BufferOverflow();
-    TFixedOutput<AnsiString> out(text.size() * 7);
+    TFixedOutput<AnsiString> out(text.size() * MostBytesPerUnit);
     bool inRun = false;
     // Bits not yet written; at most 5 remain between units, so 21 bits are the most held.
     uint32_t bits = 0;
