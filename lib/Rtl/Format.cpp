@@ -532,7 +532,8 @@ template <typename CharT> CharT* UnsignedDigits(uint64_t value, unsigned base, C
 }
 
 bool IsKnownType(char16_t type) {
-    return type < 0x80 && std::string_view("duxefgnmps").find(static_cast<char>(type)) != std::string_view::npos;
+    return type < 0x80 &&
+           std::string_view("duxefgnmps").find(static_cast<char>(type)) != std::string_view::npos;
 }
 
 // Writes one field of a format into the output, padding included. Both formatters and the field entry
@@ -639,7 +640,8 @@ private:
             return GeneralText(value, significant, Symbols());
         case u'f':
         case u'n':
-            return FixedText(value, std::min(directive.Precision.value_or(DefaultFixedDecimals), MaxFloatDigits),
+            return FixedText(value,
+                             std::min(directive.Precision.value_or(DefaultFixedDecimals), MaxFloatDigits),
                              directive.Type == u'n', Symbols());
         default:
             return CurrencyText(

@@ -12,9 +12,9 @@
 #pragma once
 
 #include <algorithm>
-#include <tuple>
 #include <cstddef>
 #include <iterator>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <vector>

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "Classes.h"
-#include "StringLists.h"
 #include "Streams.h"
+#include "StringLists.h"
 #include "SysTypes.h"
 #include "TieredArray.h"
 

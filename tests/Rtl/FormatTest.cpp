@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <random>
 #include <limits>
+#include <random>
 #include <type_traits>
 
 #include <gtest/gtest.h>
@@ -160,8 +160,19 @@ std::string FixedReference(long double value, int decimals) {
 
 TEST(FormatFloats, FixedAgreesWithTheExactDigitsForValuesOfEveryScale) {
     std::mt19937_64 random(20261209);
-    std::vector<long double> values = {0.0L, 0.5L, 1.5L, -2.5L, 0.045L, 35.05L, 9.995L, 1e-20L, 5e-19L,
-                                       18446744073709551615.0L, 9223372036854775807.5L, 1e19L, 1e25L};
+    std::vector<long double> values = {0.0L,
+                                       0.5L,
+                                       1.5L,
+                                       -2.5L,
+                                       0.045L,
+                                       35.05L,
+                                       9.995L,
+                                       1e-20L,
+                                       5e-19L,
+                                       18446744073709551615.0L,
+                                       9223372036854775807.5L,
+                                       1e19L,
+                                       1e25L};
     for (int i = 0; i < 3000; ++i) {
         const auto mantissa = static_cast<long double>(random() >> (random() % 64));
         // Exact binary fractions hit the halfway points; the rest spread over the scales.

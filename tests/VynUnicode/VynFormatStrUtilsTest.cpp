@@ -297,14 +297,16 @@ TEST(FormatWide, FormatterErrorsPassThroughAndHostileCountsAreRefused) {
 }
 
 // What FormatWide gives by its general path: floats preformatted, then the built-in formatter.
-WideString GeneralPath(const WideString& format, const std::vector<TVarRec>& args, const TFormatSettings& settings) {
+WideString GeneralPath(const WideString& format, const std::vector<TVarRec>& args,
+                       const TFormatSettings& settings) {
     return WideFormatBuiltIn(PreformatFloats(format, args, &settings), args, settings);
 }
 
 template <typename Action> std::string Outcome(Action action) {
     try {
         const WideString text = action();
-        return "text: " + std::string(text.begin(), text.end()) + " (" + std::to_string(text.size()) + " units)";
+        return "text: " + std::string(text.begin(), text.end()) + " (" + std::to_string(text.size()) +
+               " units)";
     } catch (const Exception& e) {
         return std::string("error: ") + typeid(e).name() + ": " + e.Message();
     }
@@ -312,12 +314,18 @@ template <typename Action> std::string Outcome(Action action) {
 
 TEST(FormatWide, EveryFormatGivesWhatTheGeneralPathGives) {
     const std::vector<std::u16string> pieces = {
-        u"ab ", u"%", u"%%", u"% ", u"%d", u"%5d", u"%-5d", u"%.3d", u"%x", u"%8.4X", u"%u", u"%s", u"%.2s",
-        u"%-8s|", u"%f", u"%5.1f", u"%.0f", u"%-9.3f", u"%e", u"%.3E", u"%g", u"%n", u"%.1n", u"%m", u"%.0M",
-        u"%p", u"%1:d", u"%0:s", u"%2:f", u"%3:5.1f", u"%9:d", u"%*d", u"%.*f", u"%D", u"%z", u"%1234567d",
-        u"%.f", u"%5-3d", u"%-", u"%:", u"%1:2:d", u"%0:-6s", u"%06.2f", u"\u0416", WideString(1, u'\0')};
-    const std::vector<TVarRec> pool = {7,      -42,      int64_t{-5000000000}, 2.5,  -0.125, 1234567.891, 1e300,
-                                       "ansi", u"wide", u"\U0001F600x",       'c',  u'\u0416', nullptr, 3u};
+        u"ab ",       u"%",      u"%%",     u"% ",     u"%d",
+        u"%5d",       u"%-5d",   u"%.3d",   u"%x",     u"%8.4X",
+        u"%u",        u"%s",     u"%.2s",   u"%-8s|",  u"%f",
+        u"%5.1f",     u"%.0f",   u"%-9.3f", u"%e",     u"%.3E",
+        u"%g",        u"%n",     u"%.1n",   u"%m",     u"%.0M",
+        u"%p",        u"%1:d",   u"%0:s",   u"%2:f",   u"%3:5.1f",
+        u"%9:d",      u"%*d",    u"%.*f",   u"%D",     u"%z",
+        u"%1234567d", u"%.f",    u"%5-3d",  u"%-",     u"%:",
+        u"%1:2:d",    u"%0:-6s", u"%06.2f", u"\u0416", WideString(1, u'\0')};
+    const std::vector<TVarRec> pool = {
+        7,      -42,     int64_t{-5000000000}, 2.5, -0.125,    1234567.891, 1e300,
+        "ansi", u"wide", u"\U0001F600x",       'c', u'\u0416', nullptr,     3u};
     TFormatSettings plain;
     TFormatSettings comma;
     comma.DecimalSeparator = u',';
@@ -340,7 +348,8 @@ TEST(FormatWide, EveryFormatGivesWhatTheGeneralPathGives) {
         for (const TFormatSettings* settings : {&plain, &comma, &beyondAscii}) {
             ASSERT_EQ(Outcome([&] { return FormatWide(format, args, *settings); }),
                       Outcome([&] { return GeneralPath(format, args, *settings); }))
-                << "format " << std::string(format.begin(), format.end()) << ", " << args.size() << " arguments";
+                << "format " << std::string(format.begin(), format.end()) << ", " << args.size()
+                << " arguments";
         }
     }
 }

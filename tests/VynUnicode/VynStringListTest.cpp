@@ -198,10 +198,12 @@ TEST(WideStringListSorted, LongListsAgreeWithAModelThroughEveryEdit) {
     list.OnChange = [&](TObject*) { ++changes; };
     std::vector<ModelEntry> model;
     auto firstNotBefore = [&](const WideString& key) {
-        return static_cast<int32_t>(
-            std::partition_point(model.begin(), model.end(),
-                                 [&](const ModelEntry& entry) { return CompareWideText(entry.text, key, false) < 0; }) -
-            model.begin());
+        return static_cast<int32_t>(std::partition_point(model.begin(), model.end(),
+                                                         [&](const ModelEntry& entry) {
+                                                             return CompareWideText(entry.text, key, false) <
+                                                                    0;
+                                                         }) -
+                                    model.begin());
     };
     for (int step = 0; step < 20000; ++step) {
         const unsigned action = random() % 10;

@@ -12,7 +12,8 @@
 namespace bench {
 
 // The median keeps one slow run (a page fault storm, another process on the core) from deciding.
-inline double MedianSeconds(int runs, const std::function<void()>& prepare, const std::function<void()>& measured) {
+inline double MedianSeconds(int runs, const std::function<void()>& prepare,
+                            const std::function<void()>& measured) {
     std::vector<double> seconds;
     for (int run = 0; run < runs; ++run) {
         prepare();
@@ -25,7 +26,8 @@ inline double MedianSeconds(int runs, const std::function<void()>& prepare, cons
 }
 
 inline double MedianSeconds(int runs, const std::function<void()>& measured) {
-    return MedianSeconds(runs, [] {}, measured);
+    return MedianSeconds(
+        runs, [] {}, measured);
 }
 
 // One line: both times, their ratio, and PASS/FAIL where the figure has a budget. Returns false
@@ -44,7 +46,8 @@ inline bool ReportRatio(const char* what, double ours, double baseline, std::opt
 // Throughput beside a plain copy of the same bytes; no budget.
 inline void ReportThroughput(const char* what, double bytes, double ours, double copy) {
     const double mb = bytes / 1e6;
-    std::printf("%-52s %9.1f MB/s  memcpy %9.1f MB/s  ratio %6.2f\n", what, mb / ours, mb / copy, ours / copy);
+    std::printf("%-52s %9.1f MB/s  memcpy %9.1f MB/s  ratio %6.2f\n", what, mb / ours, mb / copy,
+                ours / copy);
     std::fflush(stdout);
 }
 

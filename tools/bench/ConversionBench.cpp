@@ -17,9 +17,10 @@ constexpr size_t TextBytes = 10 * 1000 * 1000;
 constexpr int Runs = 5;
 
 WideString MixedText() {
-    const std::u16string pieces[] = {u"Setup ",     u"copies ", u"files ",  u"\u00e9t\u00e9 ",
-                                     u"\u00fcber ", u"\u03b1\u03b2\u03b3 ", u"\u65e5\u672c ",
-                                     u"\U0001F600 ", u"+ 1-2\r\n", u"100% "};
+    const std::u16string pieces[] = {u"Setup ",         u"copies ",     u"files ",
+                                     u"\u00e9t\u00e9 ", u"\u00fcber ",  u"\u03b1\u03b2\u03b3 ",
+                                     u"\u65e5\u672c ",  u"\U0001F600 ", u"+ 1-2\r\n",
+                                     u"100% "};
     std::mt19937 random(20261209);
     WideString text;
     while (text.size() * sizeof(char16_t) < TextBytes)
@@ -54,9 +55,11 @@ void RunConversionBench() {
     }
     const double wideCopy = CopySeconds(wideBytes);
     bench::ReportThroughput("Utf8Encode (MB of UTF-16 read)", static_cast<double>(wideBytes),
-                            bench::MedianSeconds(Runs, [&] { bench::KeepAlive(Utf8Encode(text)); }), wideCopy);
+                            bench::MedianSeconds(Runs, [&] { bench::KeepAlive(Utf8Encode(text)); }),
+                            wideCopy);
     bench::ReportThroughput("Utf7Encode (MB of UTF-16 read)", static_cast<double>(wideBytes),
-                            bench::MedianSeconds(Runs, [&] { bench::KeepAlive(Utf7Encode(text)); }), wideCopy);
+                            bench::MedianSeconds(Runs, [&] { bench::KeepAlive(Utf7Encode(text)); }),
+                            wideCopy);
     bench::ReportThroughput("Utf8Decode (MB of UTF-8 read)", static_cast<double>(utf8.size()),
                             bench::MedianSeconds(Runs, [&] { bench::KeepAlive(Utf8Decode(utf8)); }),
                             CopySeconds(utf8.size()));

@@ -87,7 +87,7 @@ bool RunFormatBench() {
     std::printf("one heap allocation and release per message: %.4f s\n", heap);
     bool within = BenchMessage("FormatWide \"%s: %d of %d (%5.1f%%)\" vs snprintf", u"%s: %d of %d (%5.1f%%)",
                                "%s: %d of %d (%5.1f%%)", true, 3.0);
-    within &= BenchMessage("FormatWide \"%s: %d of %d\" vs snprintf", u"%s: %d of %d", "%s: %d of %d", false,
-                           2.0);
+    within &=
+        BenchMessage("FormatWide \"%s: %d of %d\" vs snprintf", u"%s: %d of %d", "%s: %d of %d", false, 2.0);
     return within;
 }

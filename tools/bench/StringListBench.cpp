@@ -67,6 +67,7 @@ bool RunStringListBench() {
     const double codeUnitSort = bench::MedianSeconds(
         Runs, [&] { sortedKeys = keys; }, [&] { std::sort(sortedKeys.begin(), sortedKeys.end()); });
     const bool within = bench::ReportRatio("sorted list, Add one by one vs std::sort", ours, baseline, 10.0);
-    bench::ReportRatio("sorted list vs std::sort by code units (no budget)", ours, codeUnitSort, std::nullopt);
+    bench::ReportRatio("sorted list vs std::sort by code units (no budget)", ours, codeUnitSort,
+                       std::nullopt);
     return within;
 }
