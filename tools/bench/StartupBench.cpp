@@ -28,7 +28,8 @@ std::optional<double> TimedRun(const std::wstring& program) {
     const auto start = std::chrono::steady_clock::now();
     if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &started)) {
-        std::printf("cannot start %ls (error %lu)\n", program.c_str(), ::GetLastError());
+        const DWORD error = ::GetLastError();
+        std::printf("cannot start %ls (error %lu)\n", program.c_str(), error);
         return std::nullopt;
     }
     const UniqueKernelHandle process(started.hProcess);
