@@ -30,13 +30,16 @@ run: build
 	tools/with-display.sh tools/run-product.sh $(I686) $(X86_64)
 
 # The product's embedded debug data against addr2line: 10,000 lookups, one run each, same machine.
-# Then the in-memory data sets against the standard library, under Wine (i686 where it runs).
+# Then the in-memory data sets against the standard library, under Wine (i686 where it runs); the
+# text runtime against the C and C++ libraries; the installer's start-up against a minimal program.
 bench: deps
 	$(CONFIGURE) -B $(I686) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake
 	cmake --build $(I686) -j$(JOBS) --target Ferrule
 	cmake --build $(I686) --target bench
 	$(CONFIGURE) -B $(X86_64) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake
 	tools/bench-datasets.sh $(I686) $(X86_64)
+	status=0; tools/bench-text.sh $(I686) $(X86_64) || status=1; \
+		tools/with-display.sh tools/bench-startup.sh $(I686) $(X86_64) || status=1; exit $$status
 
 # The platform-free tests under AddressSanitizer and UndefinedBehaviorSanitizer (part of `make test`), in a host tree of
 # their own so the instrumented objects never reach the tools the cross builds run.

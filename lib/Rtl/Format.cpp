@@ -6,7 +6,10 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <optional>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "Exceptions.h"
@@ -210,7 +213,95 @@ DecimalNumber RoundedToSignificantDigits(long double value, int significantDigit
     return number;
 }
 
+template <typename CharT> CharT* UnsignedDigits(uint64_t value, unsigned base, CharT* end);
+
+// A 128-bit product of two 64-bit numbers in 32-bit halves, so it works where the compiler has no
+// 128-bit integers (32-bit targets).
+struct Wide128 {
+    uint64_t high;
+    uint64_t low;
+};
+
+Wide128 Multiply64(uint64_t a, uint64_t b) {
+    const uint64_t aLow = a & 0xFFFFFFFFu, aHigh = a >> 32;
+    const uint64_t bLow = b & 0xFFFFFFFFu, bHigh = b >> 32;
+    const uint64_t lowLow = aLow * bLow;
+    const uint64_t lowHigh = aLow * bHigh;
+    const uint64_t highLow = aHigh * bLow;
+    const uint64_t middle = (lowLow >> 32) + (lowHigh & 0xFFFFFFFFu) + (highLow & 0xFFFFFFFFu);
+    return {aHigh * bHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32),
+            (middle << 32) | (lowLow & 0xFFFFFFFFu)};
+}
+
+bool BitIsSet(const Wide128& number, int bit) {
+    return bit >= 64 ? ((number.high >> (bit - 64)) & 1) != 0 : ((number.low >> bit) & 1) != 0;
+}
+
+// |value| x 10^decimals rounded half away from zero, computed exactly from the value's binary
+// mantissa and exponent; nothing when the result (or a step towards it) needs more than 64 bits.
+// It gives what the decimal expansion gives, at a fraction of the cost of printing the digits.
+std::optional<uint64_t> ScaledMagnitude(long double value, int decimals) {
+    if (decimals < 0 || decimals > 19)
+        return std::nullopt;
+    uint64_t power = 1;
+    for (int i = 0; i < decimals; ++i)
+        power *= 10;
+    int exponent = 0;
+    const long double fraction = std::frexp(std::fabs(value), &exponent);
+    if (fraction == 0)
+        return uint64_t{0};
+    // Every long double mantissa has at most 64 bits, so this is an exact integer.
+    const auto mantissa = static_cast<uint64_t>(std::ldexp(fraction, 64));
+    if (static_cast<long double>(mantissa) != std::ldexp(fraction, 64))
+        return std::nullopt;
+    const int shift = exponent - 64;
+    if (shift >= 0) {
+        if (shift >= 64 || mantissa > (UINT64_MAX >> shift))
+            return std::nullopt;
+        const uint64_t integer = mantissa << shift;
+        if (integer > UINT64_MAX / power)
+            return std::nullopt;
+        return integer * power;
+    }
+    // mantissa x power / 2^drop, rounded up when the first dropped bit (the half) is set.
+    const int drop = -shift;
+    const Wide128 product = Multiply64(mantissa, power);
+    uint64_t kept;
+    if (drop >= 129)
+        return uint64_t{0};
+    if (drop == 128) {
+        kept = 0;
+    } else if (drop >= 64) {
+        kept = product.high >> (drop - 64);
+    } else {
+        if ((product.high >> drop) != 0)
+            return std::nullopt;
+        kept = (product.high << (64 - drop)) | (product.low >> drop);
+    }
+    if (BitIsSet(product, drop - 1)) {
+        if (kept == UINT64_MAX)
+            return std::nullopt;
+        ++kept;
+    }
+    return kept;
+}
+
 DecimalNumber RoundedToDecimals(long double value, int decimals) {
+    if (const std::optional<uint64_t> scaled = ScaledMagnitude(value, decimals)) {
+        DecimalNumber number;
+        if (*scaled == 0)
+            return number;
+        number.negative = std::signbit(value);
+        char buffer[24];
+        char* const end = buffer + sizeof buffer;
+        const char* first = UnsignedDigits(*scaled, 10, end);
+        number.pointPosition = static_cast<int>(end - first) - decimals;
+        const char* last = end;
+        while (last[-1] == '0')
+            --last;
+        number.digits.assign(first, last);
+        return number;
+    }
     // Enough for any value below 10; larger values are printed again once their size is known.
     int firstGuess = 1 + decimals + GuardDigits;
     DecimalNumber number = DecimalDigitsOf(value, firstGuess);
@@ -421,25 +512,203 @@ std::basic_string<CharT> CurrencyText(long double value, int decimals, const Loc
     return out;
 }
 
-std::string UnsignedDigits(uint64_t value, unsigned base) {
-    std::string digits;
+// The digits of value written backwards, ending at end; returns where they start. 64 bits need at most
+// 20 decimal digits.
+template <typename CharT> CharT* UnsignedDigits(uint64_t value, unsigned base, CharT* end) {
+    // 64-bit division is a library call on 32-bit targets; most values fit 32 bits.
+    if (value <= UINT32_MAX) {
+        auto small = static_cast<uint32_t>(value);
+        do {
+            *--end = static_cast<CharT>("0123456789ABCDEF"[small % base]);
+            small /= base;
+        } while (small != 0);
+        return end;
+    }
     do {
-        digits.push_back("0123456789ABCDEF"[value % base]);
+        *--end = static_cast<CharT>("0123456789ABCDEF"[value % base]);
         value /= base;
     } while (value != 0);
-    return std::string(digits.rbegin(), digits.rend());
+    return end;
 }
+
+bool IsKnownType(char16_t type) {
+    return type < 0x80 &&
+           std::string_view("duxefgnmps").find(static_cast<char>(type)) != std::string_view::npos;
+}
+
+// Writes one field of a format into the output, padding included. Both formatters and the field entry
+// point share it, so a field looks the same whoever parses the format.
+template <typename CharT> class FieldWriter {
+public:
+    using String = std::basic_string<CharT>;
+
+    explicit FieldWriter(const TFormatSettings& settings) : settings_(settings) {}
+
+    // False, with nothing appended, when the type is unknown or the argument's kind does not suit it.
+    bool Append(String& out, const TFormatDirective& directive, const TVarRec& arg) {
+        const size_t start = out.size();
+        if (!AppendUnpadded(out, directive, arg))
+            return false;
+        const size_t length = out.size() - start;
+        const auto width = static_cast<size_t>(directive.Width);
+        if (length < width) {
+            if (directive.LeftJustify)
+                out.append(width - length, static_cast<CharT>(' '));
+            else
+                out.insert(start, width - length, static_cast<CharT>(' '));
+        }
+        return true;
+    }
+
+private:
+    // Only floats need the separators and currency symbols, so only they convert them.
+    const LocalSymbols<CharT>& Symbols() {
+        if (!symbols_)
+            symbols_.emplace(settings_);
+        return *symbols_;
+    }
+
+    bool AppendUnpadded(String& out, const TFormatDirective& directive, const TVarRec& arg) {
+        using Kind = TVarRec::Kind;
+        const Kind kind = arg.ValueKind();
+        switch (directive.Type) {
+        case u'd':
+        case u'u':
+        case u'x':
+            if (kind != Kind::Integer && kind != Kind::Int64)
+                return false;
+            AppendInteger(out, directive, arg);
+            return true;
+        case u'e':
+        case u'f':
+        case u'g':
+        case u'n':
+        case u'm':
+            if (kind != Kind::Extended)
+                return false;
+            out += FloatText(directive, arg.AsExtended());
+            return true;
+        case u'p': {
+            if (kind != Kind::Pointer)
+                return false;
+            CharT buffer[24];
+            CharT* const end = std::end(buffer);
+            const CharT* const first = UnsignedDigits(reinterpret_cast<uintptr_t>(arg.AsPointer()), 16, end);
+            out.append(sizeof(void*) * 2 - static_cast<size_t>(end - first), static_cast<CharT>('0'));
+            out.append(first, static_cast<size_t>(end - first));
+            return true;
+        }
+        case u's':
+            return AppendString(out, directive, arg);
+        }
+        return false;
+    }
+
+    void AppendInteger(String& out, const TFormatDirective& directive, const TVarRec& arg) {
+        bool is64 = arg.ValueKind() == TVarRec::Kind::Int64;
+        int64_t value = arg.AsInt64();
+        bool negative = false;
+        uint64_t magnitude;
+        if (directive.Type == u'd') {
+            negative = value < 0;
+            // Negating in unsigned arithmetic keeps the most negative value intact.
+            magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+        } else {
+            magnitude = is64 ? static_cast<uint64_t>(value) : static_cast<uint32_t>(value);
+        }
+        CharT buffer[24];
+        CharT* const end = std::end(buffer);
+        const CharT* const first = UnsignedDigits(magnitude, directive.Type == u'x' ? 16 : 10, end);
+        const auto count = static_cast<size_t>(end - first);
+        if (negative)
+            out.push_back('-');
+        if (directive.Precision && static_cast<size_t>(*directive.Precision) > count)
+            out.append(static_cast<size_t>(*directive.Precision) - count, static_cast<CharT>('0'));
+        out.append(first, static_cast<size_t>(end - first));
+    }
+
+    String FloatText(const TFormatDirective& directive, long double value) {
+        if (!std::isfinite(value))
+            return NonFiniteText<CharT>(value);
+        // Precision 0 still needs one significant digit.
+        int significant = directive.Precision ? std::clamp(*directive.Precision, 1, MaxFloatDigits)
+                                              : DefaultSignificantDigits;
+        switch (directive.Type) {
+        case u'e':
+            return ScientificText(value, significant, Symbols());
+        case u'g':
+            return GeneralText(value, significant, Symbols());
+        case u'f':
+        case u'n':
+            return FixedText(value,
+                             std::min(directive.Precision.value_or(DefaultFixedDecimals), MaxFloatDigits),
+                             directive.Type == u'n', Symbols());
+        default:
+            return CurrencyText(
+                value, std::min(directive.Precision.value_or(Symbols().currencyDecimals), MaxFloatDigits),
+                Symbols());
+        }
+    }
+
+    // Text of the output's own kind is appended where it lies; the other kind is converted first.
+    bool AppendString(String& out, const TFormatDirective& directive, const TVarRec& arg) {
+        String converted;
+        std::basic_string_view<CharT> text;
+        switch (arg.ValueKind()) {
+        case TVarRec::Kind::AnsiString:
+            if constexpr (sizeof(CharT) == 1) {
+                text = arg.AsAnsiString();
+            } else {
+                converted = TextKind<CharT>::FromAnsi(arg.AsAnsiString());
+                text = converted;
+            }
+            break;
+        case TVarRec::Kind::Char:
+            converted = TextKind<CharT>::FromAnsi(AnsiString(1, arg.AsChar()));
+            text = converted;
+            break;
+        case TVarRec::Kind::WideString:
+            if constexpr (sizeof(CharT) == 2) {
+                text = arg.AsWideString();
+            } else {
+                converted = TextKind<CharT>::FromWide(arg.AsWideString());
+                text = converted;
+            }
+            break;
+        case TVarRec::Kind::WideChar:
+            converted = TextKind<CharT>::FromWide(WideString(1, arg.AsWideChar()));
+            text = converted;
+            break;
+        default:
+            return false;
+        }
+        if (directive.Precision && static_cast<size_t>(*directive.Precision) < text.size()) {
+            size_t keep = static_cast<size_t>(*directive.Precision);
+            // Cutting between the halves of a surrogate pair would leave half a character behind.
+            if constexpr (sizeof(CharT) == 2) {
+                if (keep > 0 && IsHighSurrogate(text[keep - 1]) && IsLowSurrogate(text[keep]))
+                    --keep;
+            }
+            text = text.substr(0, keep);
+        }
+        out.append(text);
+        return true;
+    }
+
+    const TFormatSettings& settings_;
+    std::optional<LocalSymbols<CharT>> symbols_;
+};
 
 template <typename CharT> class Formatter {
 public:
     using String = std::basic_string<CharT>;
 
     Formatter(const String& format, const std::vector<TVarRec>& args, const TFormatSettings& settings)
-        : format_(format), args_(args), symbols_(settings) {}
+        : format_(format), args_(args), fields_(settings) {}
 
     String Run() {
         String out;
-        out.reserve(format_.size());
+        out.reserve(format_.size() + format_.size() / 2);
         while (position_ < format_.size()) {
             size_t percent = format_.find(static_cast<CharT>('%'), position_);
             if (percent == String::npos) {
@@ -459,13 +728,6 @@ public:
     }
 
 private:
-    struct Directive {
-        bool leftJustify = false;
-        int width = 0;
-        std::optional<int> precision;
-        CharT type = 0;
-    };
-
     [[noreturn]] void FailInvalid() const {
         throw EConvertError("Format '" + TextKind<CharT>::ToAnsi(format_) +
                             "' invalid or incompatible with argument");
@@ -521,8 +783,8 @@ private:
 
     // Counts taken from '*' follow the C rules: a negative width left-justifies, a negative precision
     // counts as none. Beyond that, every count must lie within the field limit.
-    Directive ParseDirective() {
-        Directive directive;
+    TFormatDirective ParseDirective() {
+        TFormatDirective directive;
         std::optional<int> count = ParseCount();
         if (CurrentIs(':')) {
             SelectArgument(count);
@@ -539,21 +801,21 @@ private:
         }
         if (!count) {
             if (CurrentIs('-')) {
-                directive.leftJustify = true;
+                directive.LeftJustify = true;
                 ++position_;
             }
             count = ParseCount();
         }
         if (count) {
             if (*count < 0) {
-                directive.leftJustify = true;
+                directive.LeftJustify = true;
                 if (*count < -MaxFieldSize)
                     FailInvalid();
-                directive.width = -*count;
+                directive.Width = -*count;
             } else {
                 if (*count > MaxFieldSize)
                     FailInvalid();
-                directive.width = *count;
+                directive.Width = *count;
             }
         }
         if (CurrentIs('.')) {
@@ -562,151 +824,28 @@ private:
             if (precision && *precision > MaxFieldSize)
                 FailInvalid();
             if (!precision)
-                directive.precision = 0;
+                directive.Precision = 0;
             else if (*precision >= 0)
-                directive.precision = precision;
+                directive.Precision = precision;
         }
         if (position_ >= format_.size())
             FailInvalid();
-        CharT type = format_[position_++];
-        directive.type = (type >= 'A' && type <= 'Z') ? static_cast<CharT>(type - 'A' + 'a') : type;
+        const auto type = static_cast<std::make_unsigned_t<CharT>>(format_[position_++]);
+        directive.Type = static_cast<char16_t>((type >= 'A' && type <= 'Z') ? type - 'A' + 'a' : type);
         return directive;
     }
 
     void AppendDirective(String& out) {
-        Directive directive = ParseDirective();
-        if (!IsKnownType(directive.type))
+        const TFormatDirective directive = ParseDirective();
+        if (!IsKnownType(directive.Type))
             FailInvalid();
-        String field = RenderField(directive, TakeArgument());
-        if (static_cast<int>(field.size()) >= directive.width) {
-            out += field;
-        } else if (directive.leftJustify) {
-            out += field;
-            out.append(static_cast<size_t>(directive.width) - field.size(), static_cast<CharT>(' '));
-        } else {
-            out.append(static_cast<size_t>(directive.width) - field.size(), static_cast<CharT>(' '));
-            out += field;
-        }
-    }
-
-    static bool IsKnownType(CharT type) {
-        for (char known : std::string_view("duxefgnmps")) {
-            if (type == static_cast<CharT>(known))
-                return true;
-        }
-        return false;
-    }
-
-    String RenderField(const Directive& directive, const TVarRec& arg) {
-        using Kind = TVarRec::Kind;
-        Kind kind = arg.ValueKind();
-        switch (static_cast<char>(directive.type)) {
-        case 'd':
-        case 'u':
-        case 'x':
-            if (kind != Kind::Integer && kind != Kind::Int64)
-                FailInvalid();
-            return IntegerText(directive, arg);
-        case 'e':
-        case 'f':
-        case 'g':
-        case 'n':
-        case 'm':
-            if (kind != Kind::Extended)
-                FailInvalid();
-            return FloatText(directive, arg.AsExtended());
-        case 'p': {
-            if (kind != Kind::Pointer)
-                FailInvalid();
-            std::string digits = UnsignedDigits(reinterpret_cast<uintptr_t>(arg.AsPointer()), 16);
-            String out(sizeof(void*) * 2 - digits.size(), static_cast<CharT>('0'));
-            AppendAscii(out, digits);
-            return out;
-        }
-        case 's':
-            return StringText(directive, arg);
-        }
-        FailInvalid();
-    }
-
-    String IntegerText(const Directive& directive, const TVarRec& arg) {
-        bool is64 = arg.ValueKind() == TVarRec::Kind::Int64;
-        int64_t value = arg.AsInt64();
-        bool negative = false;
-        uint64_t magnitude;
-        if (directive.type == 'd') {
-            negative = value < 0;
-            // Negating in unsigned arithmetic keeps the most negative value intact.
-            magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-        } else {
-            magnitude = is64 ? static_cast<uint64_t>(value) : static_cast<uint32_t>(value);
-        }
-        std::string digits = UnsignedDigits(magnitude, directive.type == 'x' ? 16 : 10);
-        String out;
-        if (negative)
-            out.push_back('-');
-        if (directive.precision && static_cast<size_t>(*directive.precision) > digits.size())
-            out.append(static_cast<size_t>(*directive.precision) - digits.size(), static_cast<CharT>('0'));
-        AppendAscii(out, digits);
-        return out;
-    }
-
-    String FloatText(const Directive& directive, long double value) {
-        if (!std::isfinite(value))
-            return NonFiniteText<CharT>(value);
-        // Precision 0 still needs one significant digit.
-        int significant = directive.precision ? std::clamp(*directive.precision, 1, MaxFloatDigits)
-                                              : DefaultSignificantDigits;
-        switch (static_cast<char>(directive.type)) {
-        case 'e':
-            return ScientificText(value, significant, symbols_);
-        case 'g':
-            return GeneralText(value, significant, symbols_);
-        case 'f':
-        case 'n':
-            return FixedText(value,
-                             std::min(directive.precision.value_or(DefaultFixedDecimals), MaxFloatDigits),
-                             directive.type == 'n', symbols_);
-        default:
-            return CurrencyText(
-                value, std::min(directive.precision.value_or(symbols_.currencyDecimals), MaxFloatDigits),
-                symbols_);
-        }
-    }
-
-    String StringText(const Directive& directive, const TVarRec& arg) {
-        String text;
-        switch (arg.ValueKind()) {
-        case TVarRec::Kind::AnsiString:
-            text = TextKind<CharT>::FromAnsi(arg.AsAnsiString());
-            break;
-        case TVarRec::Kind::Char:
-            text = TextKind<CharT>::FromAnsi(AnsiString(1, arg.AsChar()));
-            break;
-        case TVarRec::Kind::WideString:
-            text = TextKind<CharT>::FromWide(arg.AsWideString());
-            break;
-        case TVarRec::Kind::WideChar:
-            text = TextKind<CharT>::FromWide(WideString(1, arg.AsWideChar()));
-            break;
-        default:
+        if (!fields_.Append(out, directive, TakeArgument()))
             FailInvalid();
-        }
-        if (directive.precision && static_cast<size_t>(*directive.precision) < text.size()) {
-            size_t keep = static_cast<size_t>(*directive.precision);
-            // Cutting between the halves of a surrogate pair would leave half a character behind.
-            if constexpr (sizeof(CharT) == 2) {
-                if (keep > 0 && IsHighSurrogate(text[keep - 1]) && IsLowSurrogate(text[keep]))
-                    --keep;
-            }
-            text.resize(keep);
-        }
-        return text;
     }
 
     const String& format_;
     const std::vector<TVarRec>& args_;
-    LocalSymbols<CharT> symbols_;
+    FieldWriter<CharT> fields_;
     size_t position_ = 0;
     size_t argumentIndex_ = 0;
 };
@@ -732,6 +871,11 @@ WideString WideFormat(const WideString& format, const std::vector<TVarRec>& args
 WideString WideFormat(const WideString& format, const std::vector<TVarRec>& args,
                       const TFormatSettings& settings) {
     return wideFormatRoutine.load()(format, args, settings);
+}
+
+bool AppendWideField(WideString& out, const TFormatDirective& directive, const TVarRec& arg,
+                     const TFormatSettings& settings) {
+    return FieldWriter<char16_t>(settings).Append(out, directive, arg);
 }
 
 WideString WideFormatBuiltIn(const WideString& format, const std::vector<TVarRec>& args,

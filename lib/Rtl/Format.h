@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -126,6 +127,24 @@ size_t WideFormatBuf(char16_t* buffer, size_t capacity, std::u16string_view form
                      const std::vector<TVarRec>& args);
 size_t WideFormatBuf(char16_t* buffer, size_t capacity, std::u16string_view format,
                      const std::vector<TVarRec>& args, const TFormatSettings& settings);
+
+// One conversion as a format writes it: "%-8.2f" is left-justified, width 8, precision 2, type 'f'.
+struct TFormatDirective {
+    bool LeftJustify = false;
+    // 0 to 1,000,000.
+    int Width = 0;
+    // Nothing, or 0 to 1,000,000.
+    std::optional<int> Precision;
+    // One of d u x e f g n m p s, in lower case.
+    char16_t Type = 0;
+};
+
+// Appends the field the built-in wide formatter writes for one directive, padding included, so that a
+// formatter reading its formats by other rules writes every field the same way. False, with nothing
+// appended, when the type is unknown or the argument's kind does not suit it (the built-in formatter
+// refuses such a format).
+bool AppendWideField(WideString& out, const TFormatDirective& directive, const TVarRec& arg,
+                     const TFormatSettings& settings);
 
 // How the formatter crosses between ANSI and UTF-16 text: an AnsiString or Char argument met by a wide
 // format, a WideString or WideChar argument or a separator met by an ANSI format, and a wide format

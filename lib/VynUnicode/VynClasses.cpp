@@ -116,9 +116,13 @@ int64_t RemainingBytes(TStream& stream) {
 AnsiString Utf7Encode(const WideString& text) {
     if (text.empty())
         return {};
-    if (text.size() > AnsiString().max_size() / 7)
+    // The most one unit can take is five bytes: a run of its own ('+', two letters, the letter with
+    // its last bits, and the '-' a following base64 letter needs). The output is zeroed up front,
+    // so a loose bound would cost as much as the encoding.
+    constexpr size_t MostBytesPerUnit = 5;
+    if (text.size() > AnsiString().max_size() / MostBytesPerUnit)
         BufferOverflow();
-    TFixedOutput<AnsiString> out(text.size() * 7);
+    TFixedOutput<AnsiString> out(text.size() * MostBytesPerUnit);
     bool inRun = false;
     // Bits not yet written; at most 5 remain between units, so 21 bits are the most held.
     uint32_t bits = 0;
@@ -917,12 +921,7 @@ void TVynStringList::SetEntryObject(int32_t index, TObject* object) {
 void TVynStringList::SetCapacity(int32_t capacity) {
     if (capacity < count_)
         RaiseListError("List capacity out of bounds (%d)", capacity);
-    // A fresh array of exactly the new size, so that the growth steps hold.
-    std::vector<TVynStringItem> resized;
-    resized.reserve(static_cast<size_t>(capacity));
-    std::move(entries_.begin(), entries_.begin() + count_, std::back_inserter(resized));
-    resized.resize(static_cast<size_t>(capacity));
-    entries_.swap(resized);
+    capacity_ = capacity;
 }
 
 void TVynStringList::Grow() {
@@ -955,10 +954,7 @@ void TVynStringList::PlaceEntry(int32_t index, const WideString& text, TObject* 
     NotifyChanging();
     if (count_ == Capacity())
         Grow();
-    const auto at = entries_.begin() + index;
-    std::move_backward(at, entries_.begin() + count_, entries_.begin() + count_ + 1);
-    at->Text = text;
-    at->Object = object;
+    entries_.insert(static_cast<size_t>(index), TVynStringItem{text, object});
     ++count_;
     NotifyChanged();
 }
@@ -967,6 +963,7 @@ void TVynStringList::RemoveAll() {
     if (count_ == 0)
         return;
     NotifyChanging();
+    entries_.clear();
     count_ = 0;
     SetCapacity(0);
     NotifyChanged();
@@ -975,9 +972,8 @@ void TVynStringList::RemoveAll() {
 void TVynStringList::RemoveAt(int32_t index) {
     CheckIndex(index);
     NotifyChanging();
-    std::move(entries_.begin() + index + 1, entries_.begin() + count_, entries_.begin() + index);
+    entries_.erase(static_cast<size_t>(index));
     --count_;
-    entries_[static_cast<size_t>(count_)] = TVynStringItem{};
     NotifyChanged();
 }
 
@@ -1060,7 +1056,10 @@ void TVynStringList::SortWith(const TVynStringListSortCompare& compare) {
     if (sorted_ || count_ < 2)
         return;
     NotifyChanging();
+    // One block while sorting: the comparison reaches entries by index many times over.
+    entries_.Gather();
     QuickSort(0, count_ - 1, compare);
+    entries_.Spread();
     NotifyChanged();
 }
 

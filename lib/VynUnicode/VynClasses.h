@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "Classes.h"
-#include "StringLists.h"
 #include "Streams.h"
+#include "StringLists.h"
 #include "SysTypes.h"
+#include "TieredArray.h"
 
 // The streams over files and resources need the operating system; the rest of the unit (text
 // builders, conversions, lists) also builds natively.
@@ -204,7 +205,7 @@ public:
     ~TVynStringList() override;
 
     WideString Entry(int32_t index) const override;
-    int32_t Capacity() const override { return static_cast<int32_t>(entries_.size()); }
+    int32_t Capacity() const override { return capacity_; }
     int32_t Count() const override { return count_; }
     TObject* EntryObject(int32_t index) const override;
     void SetEntry(int32_t index, const WideString& text) override;
@@ -263,9 +264,11 @@ private:
     void Grow();
     void QuickSort(int32_t left, int32_t right, const TVynStringListSortCompare& compare);
 
-    // Sized to the capacity; the first count_ are in use.
-    std::vector<TVynStringItem> entries_;
+    // Blocks, so that an insert in the middle of a long sorted list moves few entries.
+    TTieredArray<TVynStringItem> entries_;
     int32_t count_ = 0;
+    // Grows in the steps callers see; the blocks hold only what is in use.
+    int32_t capacity_ = 0;
     bool sorted_ = false;
     TVynDuplicates duplicates_ = DupIgnore;
     bool caseSensitive_ = false;

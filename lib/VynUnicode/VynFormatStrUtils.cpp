@@ -232,8 +232,125 @@ WideString PreformatFloats(std::u16string_view format, const std::vector<TVarRec
     return out;
 }
 
+namespace {
+
+// Floats take their separators and currency string from the settings; the general path writes them
+// through the ANSI formatter and converts the result back, which gives the wide text itself whenever
+// those symbols are ASCII (every ANSI code page keeps ASCII as it is).
+bool FloatSymbolsAreAscii(const TFormatSettings& settings) {
+    auto ascii = [](char16_t unit) { return unit > 0 && unit < 0x80; };
+    return ascii(settings.DecimalSeparator) &&
+           (settings.ThousandSeparator == 0 || ascii(settings.ThousandSeparator)) &&
+           std::all_of(settings.CurrencyString.begin(), settings.CurrencyString.end(), ascii);
+}
+
+// Up to six digits, as the specifier parser allows; nothing when there are none or more.
+std::optional<int> ReadCount(std::u16string_view format, size_t& position) {
+    int value = 0;
+    int count = 0;
+    for (; position < format.size() && IsDigit(format[position]); ++position) {
+        if (++count > MaxNumberDigits)
+            return std::nullopt;
+        value = value * 10 + (format[position] - u'0');
+    }
+    if (count == 0)
+        return std::nullopt;
+    return value;
+}
+
+// The same text as preformatting the floats and formatting the rest, written in one pass, for the
+// formats nearly every caller writes: specifiers without '*', arguments of the kinds they ask for,
+// and ASCII symbols wherever a float is written. Anything else (including every format the general
+// path refuses) gives nothing, and the caller takes the general path, so results and errors stay
+// exactly those of the general path.
+std::optional<WideString> FormatWideDirectly(std::u16string_view format, const std::vector<TVarRec>& args,
+                                             const TFormatSettings& settings) {
+    WideString out;
+    out.reserve(format.size() + format.size() / 2 + 16);
+    std::optional<bool> asciiSymbols;
+    int32_t highestIndex = -1;
+    size_t position = 0;
+    while (position < format.size()) {
+        const size_t percent = format.find(u'%', position);
+        if (percent == std::u16string_view::npos) {
+            out.append(format.substr(position));
+            break;
+        }
+        out.append(format.substr(position, percent - position));
+        position = percent + 1;
+        if (position == format.size() || format[position] == u' ')
+            return std::nullopt;
+        if (format[position] == u'%') {
+            out.push_back(u'%');
+            ++position;
+            continue;
+        }
+
+        size_t cursor = position;
+        int32_t argumentIndex = highestIndex + 1;
+        if (IsDigit(format[cursor])) {
+            if (const std::optional<int> index = ReadCount(format, cursor);
+                index && cursor < format.size() && format[cursor] == u':') {
+                argumentIndex = *index;
+                ++cursor;
+            } else {
+                cursor = position;
+            }
+        }
+        // Numbering after an index goes on above the highest index seen.
+        highestIndex = std::max(highestIndex, argumentIndex);
+
+        TFormatDirective directive;
+        if (cursor < format.size() && format[cursor] == u'-') {
+            directive.LeftJustify = true;
+            ++cursor;
+        }
+        if (cursor < format.size() && IsDigit(format[cursor])) {
+            const std::optional<int> width = ReadCount(format, cursor);
+            if (!width)
+                return std::nullopt;
+            directive.Width = *width;
+        }
+        if (cursor < format.size() && format[cursor] == u'.') {
+            ++cursor;
+            directive.Precision = ReadCount(format, cursor);
+            if (!directive.Precision)
+                return std::nullopt;
+        }
+        if (cursor == format.size())
+            return std::nullopt;
+        const char16_t type = format[cursor];
+        directive.Type = (type >= u'A' && type <= u'Z') ? static_cast<char16_t>(type - u'A' + u'a') : type;
+        position = cursor + 1;
+        if (static_cast<size_t>(argumentIndex) >= args.size())
+            return std::nullopt;
+
+        if (std::u16string_view(u"defgmnpsux").find(directive.Type) == std::u16string_view::npos)
+            return std::nullopt;
+        if (std::u16string_view(u"efgmn").find(directive.Type) != std::u16string_view::npos) {
+            if (!asciiSymbols)
+                asciiSymbols = FloatSymbolsAreAscii(settings);
+            if (!*asciiSymbols)
+                return std::nullopt;
+        }
+        if (!AppendWideField(out, directive, args[static_cast<size_t>(argumentIndex)], settings))
+            return std::nullopt;
+    }
+    return out;
+}
+
+} // namespace
+
 size_t FormatWideToBuffer(char16_t* buffer, size_t capacity, std::u16string_view format,
                           const std::vector<TVarRec>& args, const TFormatSettings* settings) {
+    if (std::optional<WideString> text =
+            FormatWideDirectly(format, args, settings ? *settings : DefaultFormatSettings())) {
+        if (buffer == nullptr)
+            return 0;
+        const size_t count = std::min(capacity, text->size());
+        std::copy_n(text->begin(), count, buffer);
+        return count;
+    }
     const WideString preformatted = PreformatFloats(format, args, settings);
     return settings ? WideFormatBuf(buffer, capacity, preformatted, args, *settings)
                     : WideFormatBuf(buffer, capacity, preformatted, args);
@@ -247,6 +364,9 @@ constexpr size_t LongFormatLength = 3072;
 
 WideString FormatWideWith(const WideString& format, const std::vector<TVarRec>& args,
                           const TFormatSettings* settings) {
+    if (std::optional<WideString> text =
+            FormatWideDirectly(format, args, settings ? *settings : DefaultFormatSettings()))
+        return std::move(*text);
     // A result that fills the whole capacity may have been cut, so it must stay below it.
     if (format.size() < LongFormatLength) {
         std::array<char16_t, LocalBufferSize> local;

@@ -1,7 +1,9 @@
 #include "Format.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
 #include <type_traits>
 
 #include <gtest/gtest.h>
@@ -124,6 +126,76 @@ TEST(FormatFloats, FixedRoundsHalfAwayFromZeroOnTheExactValue) {
     EXPECT_EQ(Format("%.0f", {1e20}), "100000000000000000000");
     EXPECT_EQ(Format("%.30f", {0.5}), "0.500000000000000000");
     EXPECT_EQ(Format("%.2f", {0.125}, TFormatSettings{u','}), "0,13");
+}
+
+// Fixed notation from the value's exact digits: printf writes far more decimals than asked, and
+// the text is rounded half away from zero by hand, digit by digit.
+std::string FixedReference(long double value, int decimals) {
+    std::vector<char> buffer(6000);
+#if defined(__MINGW32__)
+    __mingw_snprintf(buffer.data(), buffer.size(), "%.*Lf", decimals + 60, std::fabs(value));
+#else
+    std::snprintf(buffer.data(), buffer.size(), "%.*Lf", decimals + 60, std::fabs(value));
+#endif
+    const std::string text(buffer.data());
+    const size_t point = text.find('.');
+    std::string digits = text.substr(0, point) + text.substr(point + 1, static_cast<size_t>(decimals));
+    if (text[point + 1 + static_cast<size_t>(decimals)] >= '5') {
+        size_t i = digits.size();
+        while (i > 0 && digits[i - 1] == '9')
+            digits[--i] = '0';
+        if (i == 0)
+            digits.insert(digits.begin(), '1');
+        else
+            ++digits[i - 1];
+    }
+    const bool zero = digits.find_first_not_of('0') == std::string::npos;
+    std::string out = (value < 0 && !zero) ? "-" : "";
+    const size_t integerLength = digits.size() - static_cast<size_t>(decimals);
+    out += digits.substr(0, integerLength);
+    if (decimals > 0)
+        out += "." + digits.substr(integerLength);
+    return out;
+}
+
+TEST(FormatFloats, FixedAgreesWithTheExactDigitsForValuesOfEveryScale) {
+    std::mt19937_64 random(20261209);
+    std::vector<long double> values = {0.0L,
+                                       0.5L,
+                                       1.5L,
+                                       -2.5L,
+                                       0.045L,
+                                       35.05L,
+                                       9.995L,
+                                       1e-20L,
+                                       5e-19L,
+                                       18446744073709551615.0L,
+                                       9223372036854775807.5L,
+                                       1e19L,
+                                       1e25L};
+    for (int i = 0; i < 3000; ++i) {
+        const auto mantissa = static_cast<long double>(random() >> (random() % 64));
+        // Exact binary fractions hit the halfway points; the rest spread over the scales.
+        values.push_back(std::ldexp(mantissa, -static_cast<int>(random() % 90)) * ((i & 1) ? 1 : -1));
+        values.push_back(static_cast<long double>(static_cast<int64_t>(random() % 2000001) - 1000000) / 8);
+        values.push_back(static_cast<double>(random() % 100000000) / 1000.0);
+    }
+    for (const long double value : values) {
+        for (int decimals : {0, 1, 2, 3, 5, 9, 18}) {
+            ASSERT_EQ(Format("%.*f", {decimals, value}), FixedReference(value, decimals))
+                << static_cast<double>(value) << " with " << decimals << " decimals";
+        }
+    }
+}
+
+TEST(FormatFloats, FixedOutsideSixtyFourBitsStaysExact) {
+    // Results beyond 64 bits take the long way; both ways must meet at the boundary.
+    EXPECT_EQ(Format("%.2f", {1.8e17L}), "180000000000000000.00");
+    EXPECT_EQ(Format("%.2f", {1.9e17L}), "190000000000000000.00");
+    EXPECT_EQ(Format("%.18f", {123.5L}), "123.500000000000000000");
+    EXPECT_EQ(Format("%.1f", {1e300}), FixedReference(1e300, 1));
+    EXPECT_EQ(Format("%.18f|%.18f", {4.9e-324, -1e-300}), "0.000000000000000000|0.000000000000000000");
+    EXPECT_EQ(Format("%.3n|%.1m", {-1234567.0625L, 0.05L}), "-1,234,567.063|$0.1");
 }
 
 TEST(FormatFloats, NumberGroupsThousands) {

@@ -35,6 +35,20 @@ TEST(Utf7, EncodesDirectCharactersRunsAndPlusSignsAsChosen) {
     EXPECT_EQ(Utf7Encode(u"\u00e9+"), "+AOkAKw");
 }
 
+TEST(Utf7, TheLongestEncodingsFitTheirOutput) {
+    // Each unit alone in its run, closed by a '-' before a base64 letter: five bytes for one unit.
+    WideString worst;
+    AnsiString expected;
+    for (int i = 0; i < 1000; ++i) {
+        worst += u"\uFFFFa";
+        expected += "+//8-a";
+    }
+    EXPECT_EQ(Utf7Encode(worst), expected);
+    EXPECT_EQ(Utf7Decode(expected), worst);
+    EXPECT_EQ(Utf7Encode(WideString(999, u'\uFFFF')).size(), 1u + (999u * 16 + 5) / 6);
+    EXPECT_EQ(Utf7Encode(u"+++"), "+-+-+-");
+}
+
 TEST(Utf7, DecodesRunsAndRefusesMalformedInput) {
     EXPECT_EQ(Utf7Decode("A+-B"), u"A+B");
     EXPECT_EQ(Utf7Decode("+-"), u"+");

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "Exceptions.h"
@@ -292,6 +294,73 @@ TEST(FormatWide, FormatterErrorsPassThroughAndHostileCountsAreRefused) {
     EXPECT_EQ(MessageOf<GeneralError>([] { FormatWide(u"[%99999999999999999999d]", {1}); }),
               "Invalid Format Specifier: %99999999999999999999d]");
     EXPECT_EQ(MessageOf<GeneralError>([] { FormatWide(u"%s %.", {"a"}); }), "Invalid Format Specifier: %1:.");
+}
+
+// What FormatWide gives by its general path: floats preformatted, then the built-in formatter.
+WideString GeneralPath(const WideString& format, const std::vector<TVarRec>& args,
+                       const TFormatSettings& settings) {
+    return WideFormatBuiltIn(PreformatFloats(format, args, &settings), args, settings);
+}
+
+template <typename Action> std::string Outcome(Action action) {
+    try {
+        const WideString text = action();
+        return "text: " + std::string(text.begin(), text.end()) + " (" + std::to_string(text.size()) +
+               " units)";
+    } catch (const Exception& e) {
+        return std::string("error: ") + typeid(e).name() + ": " + e.Message();
+    }
+}
+
+TEST(FormatWide, EveryFormatGivesWhatTheGeneralPathGives) {
+    const std::vector<std::u16string> pieces = {
+        u"ab ",       u"%",      u"%%",     u"% ",     u"%d",
+        u"%5d",       u"%-5d",   u"%.3d",   u"%x",     u"%8.4X",
+        u"%u",        u"%s",     u"%.2s",   u"%-8s|",  u"%f",
+        u"%5.1f",     u"%.0f",   u"%-9.3f", u"%e",     u"%.3E",
+        u"%g",        u"%n",     u"%.1n",   u"%m",     u"%.0M",
+        u"%p",        u"%1:d",   u"%0:s",   u"%2:f",   u"%3:5.1f",
+        u"%9:d",      u"%*d",    u"%.*f",   u"%D",     u"%z",
+        u"%1234567d", u"%.f",    u"%5-3d",  u"%-",     u"%:",
+        u"%1:2:d",    u"%0:-6s", u"%06.2f", u"\u0416", WideString(1, u'\0')};
+    const std::vector<TVarRec> pool = {
+        7,      -42,     int64_t{-5000000000}, 2.5, -0.125,    1234567.891, 1e300,
+        "ansi", u"wide", u"\U0001F600x",       'c', u'\u0416', nullptr,     3u};
+    TFormatSettings plain;
+    TFormatSettings comma;
+    comma.DecimalSeparator = u',';
+    comma.ThousandSeparator = u'.';
+    comma.CurrencyString = u"EUR%";
+    comma.CurrencyFormat = 3;
+    comma.NegCurrFormat = 8;
+    TFormatSettings beyondAscii;
+    beyondAscii.DecimalSeparator = u'\u066B';
+    beyondAscii.ThousandSeparator = 0;
+    beyondAscii.CurrencyString = u"\u20AC";
+    std::mt19937 random(20261209);
+    for (int i = 0; i < 4000; ++i) {
+        WideString format;
+        for (unsigned count = random() % 5; count > 0; --count)
+            format += pieces[random() % pieces.size()];
+        std::vector<TVarRec> args;
+        for (unsigned count = random() % 6; count > 0; --count)
+            args.push_back(pool[random() % pool.size()]);
+        for (const TFormatSettings* settings : {&plain, &comma, &beyondAscii}) {
+            ASSERT_EQ(Outcome([&] { return FormatWide(format, args, *settings); }),
+                      Outcome([&] { return GeneralPath(format, args, *settings); }))
+                << "format " << std::string(format.begin(), format.end()) << ", " << args.size()
+                << " arguments";
+        }
+    }
+}
+
+TEST(FormatWide, TheUsualMessagesComeOutWhole) {
+    EXPECT_EQ(FormatWide(u"%s: %d of %d (%5.1f%%)", {u"Copying", 3, 8, 37.5}), u"Copying: 3 of 8 ( 37.5%)");
+    EXPECT_EQ(FormatWide(u"%-6s|%6s|%.1s", {u"ab", "cd", u"\U0001F600"}), u"ab    |    cd|");
+    EXPECT_EQ(FormatWide(u"%2:s %s %0:d", {1, 2, u"x", u"y"}), u"x y 1");
+    std::vector<char16_t> buffer(6, u'#');
+    EXPECT_EQ(FormatWideToBuffer(buffer.data(), 4, u"%d|%.2f", {12, 0.125}), 4u);
+    EXPECT_EQ(WideString(buffer.begin(), buffer.end()), u"12|0##");
 }
 
 TEST(FormatWide, InstalledAsTheFrameworksRoutineItKeepsTheCallersSettings) {

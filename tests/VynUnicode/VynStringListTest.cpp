@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "FormData.h"
 #include "FormLoader.h"
 #include "FormWriter.h"
 #include "VynClasses.h"
+#include "WideCompare.h"
 
 namespace {
 
@@ -170,6 +172,116 @@ TEST(WideStringListStorage, GrowsInStepsAndChecksIndexes) {
     list.SwapEntries(0, 2);
     EXPECT_EQ(list.EntryObject(0), &first);
     EXPECT_EQ(list.Entry(2), u"two");
+}
+
+struct ModelEntry {
+    WideString text;
+    TObject* object;
+};
+
+// A long list under random adds, deletes, searches and exchanges, checked against a vector kept in
+// the same order by the list's own comparison: long enough that entries live in many blocks.
+TEST(WideStringListSorted, LongListsAgreeWithAModelThroughEveryEdit) {
+    std::mt19937 random(20261209);
+    std::vector<TObject> objects(64);
+    // Few letters, so that equal keys (also equal but for case) are common.
+    auto randomKey = [&] {
+        WideString key;
+        for (unsigned length = 1 + random() % 4; length > 0; --length)
+            key += u"aAbBc"[random() % 5];
+        return key;
+    };
+    TVynStringList list;
+    list.SetSorted(true);
+    list.SetDuplicates(DupAccept);
+    int changes = 0;
+    list.OnChange = [&](TObject*) { ++changes; };
+    std::vector<ModelEntry> model;
+    auto firstNotBefore = [&](const WideString& key) {
+        return static_cast<int32_t>(std::partition_point(model.begin(), model.end(),
+                                                         [&](const ModelEntry& entry) {
+                                                             return CompareWideText(entry.text, key, false) <
+                                                                    0;
+                                                         }) -
+                                    model.begin());
+    };
+    for (int step = 0; step < 20000; ++step) {
+        const unsigned action = random() % 10;
+        if (model.empty() || action < 6) {
+            const WideString key = randomKey();
+            TObject* object = &objects[random() % objects.size()];
+            const int32_t expected = firstNotBefore(key);
+            const int before = changes;
+            ASSERT_EQ(list.AppendWithObject(key, object), expected) << "step " << step;
+            EXPECT_EQ(changes, before + 1);
+            model.insert(model.begin() + expected, {key, object});
+        } else if (action < 8) {
+            const auto at = static_cast<int32_t>(random() % model.size());
+            list.RemoveAt(at);
+            model.erase(model.begin() + at);
+        } else {
+            const WideString key = randomKey();
+            const int32_t place = firstNotBefore(key);
+            const bool present = place < static_cast<int32_t>(model.size()) &&
+                                 CompareWideText(model[static_cast<size_t>(place)].text, key, false) == 0;
+            ASSERT_EQ(list.PositionOf(key), present ? place : -1) << "step " << step;
+        }
+        ASSERT_EQ(list.Count(), static_cast<int32_t>(model.size()));
+        if (!model.empty()) {
+            const auto probe = static_cast<int32_t>(random() % model.size());
+            ASSERT_EQ(list.Entry(probe), model[static_cast<size_t>(probe)].text) << "step " << step;
+            ASSERT_EQ(list.EntryObject(probe), model[static_cast<size_t>(probe)].object) << "step " << step;
+        }
+    }
+    for (size_t i = 0; i < model.size(); ++i) {
+        ASSERT_EQ(list.Entry(static_cast<int32_t>(i)), model[i].text);
+        ASSERT_EQ(list.EntryObject(static_cast<int32_t>(i)), model[i].object);
+    }
+
+    // Unsorted: exchanges, inserts and moves anywhere, then sorted again as a whole.
+    list.SetSorted(false);
+    for (int step = 0; step < 3000; ++step) {
+        const auto a = static_cast<int32_t>(random() % model.size());
+        const auto b = static_cast<int32_t>(random() % model.size());
+        if (step % 3 == 0) {
+            list.SwapEntries(a, b);
+            std::swap(model[static_cast<size_t>(a)], model[static_cast<size_t>(b)]);
+        } else if (step % 3 == 1) {
+            list.InsertWithObject(a, u"inserted", &objects[0]);
+            model.insert(model.begin() + a, {u"inserted", &objects[0]});
+        } else {
+            list.MoveItem(a, b);
+            const ModelEntry moved = model[static_cast<size_t>(a)];
+            model.erase(model.begin() + a);
+            model.insert(model.begin() + b, moved);
+        }
+    }
+    for (size_t i = 0; i < model.size(); ++i)
+        ASSERT_EQ(list.Entry(static_cast<int32_t>(i)), model[i].text) << i;
+
+    // A custom order over the whole list, then the list's own.
+    list.SortWith([](TVynStringList& sorted, int32_t i, int32_t j) {
+        return -CompareWideText(sorted.Entry(i), sorted.Entry(j), true);
+    });
+    for (int32_t i = 1; i < list.Count(); ++i)
+        ASSERT_GE(CompareWideText(list.Entry(i - 1), list.Entry(i), true), 0) << i;
+    list.SetSorted(true);
+    std::vector<std::pair<WideString, TObject*>> expected, actual;
+    for (const ModelEntry& entry : model)
+        expected.emplace_back(entry.text, entry.object);
+    for (int32_t i = 0; i < list.Count(); ++i) {
+        actual.emplace_back(list.Entry(i), list.EntryObject(i));
+        if (i > 0) {
+            ASSERT_LE(CompareWideText(list.Entry(i - 1), list.Entry(i), false), 0) << i;
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(actual.begin(), actual.end());
+    EXPECT_EQ(actual, expected) << "sorting keeps every entry with its object";
+    const int32_t count = list.Count();
+    list.AppendEntry(u"bb");
+    EXPECT_EQ(list.Count(), count + 1) << "adds after a sort go on working";
+    EXPECT_EQ(list.Entry(list.PositionOf(u"bb")), u"bb");
 }
 
 TEST(WideStringListNames, NamesValuesAndTheSeparator) {
