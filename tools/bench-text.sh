@@ -7,13 +7,8 @@ i686="${1:?usage: bench-text.sh <i686 tree> <x86_64 tree>}"
 x86_64="${2:?usage: bench-text.sh <i686 tree> <x86_64 tree>}"
 cd "$(dirname "$0")/.."
 
-cmake --build "$i686" --target ArchProbe >/dev/null
-if reason="$(tools/probe-arch.sh "$i686")"; then
-    tree="$i686"
-else
-    echo "bench: i686 programs do not run here ($reason); measuring the x86-64 build"
-    tree="$x86_64"
-fi
+source tools/bench-tree.sh
+bench_tree "$i686" "$x86_64"
 cmake --build "$tree" -j"$(nproc)" --target TextBench
 source "$tree/wine/wine-env.sh"
 "$tree/wine/prefix-start.sh"
