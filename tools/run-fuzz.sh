@@ -28,7 +28,8 @@ for subject in "${subjects[@]}"; do
     mkdir -p "$tree/corpus/$subject" "$tree/findings"
     echo "== $subject: $seconds s"
     # Memory is bounded so that an allocation sized from the input shows as a finding.
-    if ! "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10 \
+    TIMEFORMAT="$subject: %U s user + %S s system CPU, %R s"
+    if ! time "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10 \
         -print_final_stats=1 -artifact_prefix="$tree/findings/$subject-" \
         "$tree/corpus/$subject" "$seeds/$subject" 2>"$tree/$subject.log"; then
         failed+=("$subject")
