@@ -34,7 +34,7 @@ for subject in "${subjects[@]}"; do
         "$tree/corpus/$subject" "$seeds/$subject" 2>"$tree/$subject.log"; then
         failed+=("$subject")
     fi
-    grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY)' \
+    grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY)' \
         "$tree/$subject.log" || true
 done
 
