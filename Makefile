@@ -10,7 +10,7 @@ HOST := $(abspath $(BUILD))/host
 
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFERRULE_HOST_DIR=$(HOST)
 
-.PHONY: all deps build test run clean sanitize bench
+.PHONY: all deps build test run clean sanitize bench fuzz
 
 all: build
 
@@ -48,9 +48,26 @@ SANITIZE_FLAGS := -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sani
 
 sanitize: deps
 	cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)"
-	cmake --build $(SANITIZE) -j$(JOBS) --target PortableTests
+		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)" -DFERRULE_FUZZ=replay
+	cmake --build $(SANITIZE) -j$(JOBS) --target PortableTests FuzzReplay
 	$(SANITIZE)/tests/PortableTests
+	ctest --test-dir $(SANITIZE) -R '^fuzz\.' --output-on-failure
+
+# Each parser of untrusted bytes under libFuzzer (clang-16, AddressSanitizer and
+# UndefinedBehaviorSanitizer) for FUZZ_SECONDS each, one after the other, from its seed corpus
+# (tests/fuzz/corpus); new inputs go to $(FUZZ)/corpus, crashes to $(FUZZ)/findings.
+# FUZZ_TARGETS picks some (for example "FormStream PoFile").
+FUZZ := $(BUILD)/fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+FUZZ_FLAGS := -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all
+
+fuzz: deps
+	cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-16 \
+		-DCMAKE_CXX_COMPILER=clang++-16 -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$(FUZZ_FLAGS)" -DFERRULE_FUZZ=libfuzzer
+	cmake --build $(FUZZ) -j$(JOBS) --target FuzzTargets
+	tools/run-fuzz.sh $(FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD)

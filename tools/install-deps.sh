@@ -9,6 +9,7 @@ packages=(
     mingw-w64-i686-dev mingw-w64-x86-64-dev binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 wine32:i386 xvfb xauth imagemagick
     gettext # msgfmt checks the .po files of the translator's tool
+    clang-16 libclang-rt-16-dev # libFuzzer and its sanitizers for `make fuzz`
 )
 
 sudo_cmd=()

@@ -265,6 +265,8 @@ TEST(PoFileReading, RefusesMalformedFilesNamingTheLine) {
               at3 + "the msgctxt text is no well-formed UTF-8");
     EXPECT_EQ(FailureOf(start + "# \xFF\n"), at3 + "the comment is no well-formed UTF-8");
     EXPECT_EQ(FailureOf(start + "# a\rb\n"), at3 + "a control character in a comment");
+    EXPECT_EQ(FailureOf(start + "#. a\x7F b\n"), at3 + "a control character in a comment")
+        << "DEL is a control character in comments as in strings: the writer could not write it back";
     EXPECT_EQ(FailureOf(start + "#, fuz\xC3\xA4zy\n"),
               at3 + "a flag is a word of printable ASCII characters");
     EXPECT_EQ(FailureOf(start + "\n# c\nmsgid \"a\""),

@@ -52,7 +52,8 @@ private:
         try {
             ByteReader reader(directory_);
             reader.Seek(offset);
-            reader.Skip(12);
+            // The header ends with the counts of named and of numbered entries.
+            reader.Skip(DirectoryHeaderSize - 2 * sizeof(uint16_t));
             const uint32_t count = uint32_t{reader.ReadU16()} + reader.ReadU16();
             reader.NeedRecords(count, EntrySize);
             // Every entry of a well-formed directory has bytes of its own; entries shared between

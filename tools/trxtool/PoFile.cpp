@@ -226,7 +226,8 @@ private:
 
     WideString DecodeCommentText(std::string_view text) const {
         for (char ch : text) {
-            if (static_cast<unsigned char>(ch) < 0x20 && ch != '\t')
+            const auto byte = static_cast<unsigned char>(ch);
+            if ((byte < 0x20 && ch != '\t') || byte == 0x7F)
                 Fail(lineNumber_, "a control character in a comment");
         }
         std::optional<WideString> decoded = DecodeUtf8(text);

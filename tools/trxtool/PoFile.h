@@ -61,7 +61,7 @@ private:
 // lines may end in LF or CR LF. Obsolete entries ("#~") and previous-text comments ("#|") are
 // left out. Raises EPoFileError for anything else it cannot read exactly: text that is no keyword,
 // string or comment, a string without its closing quote or with an unknown escape, a raw control
-// character other than tab in a string, a zero character, text that is no well-formed UTF-8, a
+// character other than tab (DEL included) in a string or a comment, a zero character, text that is no well-formed UTF-8, a
 // keyword out of order (msgstr before msgid, a second msgid, ...), an entry without msgstr, plural
 // forms (msgid_plural, msgstr[n]), a second entry with the same context and msgid, and a header
 // whose Content-Type names a charset other than UTF-8.

@@ -8,7 +8,6 @@ namespace {
 
 constexpr uint16_t Pe32Magic = 0x10B;
 constexpr uint16_t Pe32PlusMagic = 0x20B;
-constexpr size_t FileHeaderSize = 20;
 constexpr size_t SectionHeaderSize = 40;
 constexpr size_t SymbolRecordSize = 18;
 constexpr unsigned ExportDirectoryIndex = 0;

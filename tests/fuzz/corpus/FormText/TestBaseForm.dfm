@@ -1,0 +1,4 @@
+object TestBaseForm: TTestBaseForm
+  Caption = 'Base'
+  Tag = 99
+end

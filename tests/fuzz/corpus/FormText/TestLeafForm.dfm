@@ -1,0 +1,3 @@
+object TestLeafForm: TTestLeafForm
+  Caption = 'Leaf'
+end

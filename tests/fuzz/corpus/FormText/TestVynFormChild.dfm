@@ -1,0 +1,6 @@
+inherited TestVynFormChild: TTestVynFormChild
+  Caption = 'Child '#1046
+  object Ticker: TTimer
+    Interval = 50
+  end
+end
