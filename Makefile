@@ -10,7 +10,7 @@ HOST := $(abspath $(BUILD))/host
 
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFERRULE_HOST_DIR=$(HOST)
 
-.PHONY: all deps build test run clean sanitize bench
+.PHONY: all deps build test run clean sanitize bench dist
 
 all: build
 
@@ -48,6 +48,18 @@ sanitize: deps
 		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)"
 	cmake --build $(SANITIZE) -j$(JOBS) --target PortableTests
 	$(SANITIZE)/tests/PortableTests
+
+# The release files: the product (i686) and its SHA-256 sum in sha256sum's format. The build is
+# reproducible (tools/check-reproducible.sh), so anyone can rebuild the commit and compare the sum.
+DIST := $(BUILD)/dist
+
+dist: deps
+	$(CONFIGURE) -B $(I686) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake
+	cmake --build $(I686) -j$(JOBS) --target Ferrule
+	mkdir -p $(DIST)
+	cp $(I686)/app/Ferrule.exe $(DIST)/Ferrule.exe
+	cd $(DIST) && sha256sum Ferrule.exe > Ferrule.exe.sha256
+	@echo "$(DIST)/Ferrule.exe: $$(stat -c %s $(DIST)/Ferrule.exe) bytes"; cat $(DIST)/Ferrule.exe.sha256
 
 clean:
 	rm -rf $(BUILD)
