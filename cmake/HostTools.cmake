@@ -51,7 +51,7 @@ function(ferrule_embed_debug_data target)
     endif()
     add_custom_command(TARGET ${target} POST_BUILD
         ${keep_unstripped}
-        COMMAND ${FERRULE_TDBGC} --source-root ${CMAKE_SOURCE_DIR} ${options}
+        COMMAND ${FERRULE_TDBGC} --source-root ${FERRULE_IMAGE_SOURCE_ROOT} ${options}
             $<TARGET_FILE:${target}>
         VERBATIM)
     add_dependencies(${target} host_tools)

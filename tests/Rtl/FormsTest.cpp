@@ -120,9 +120,8 @@ TEST_F(Forms, FormsAndTheApplicationWindowShowTheProgramsMainIcon) {
     const HICON big = ProgramIcon(::GetSystemMetrics(SM_CXICON));
     const HICON small = ProgramIcon(::GetSystemMetrics(SM_CXSMICON));
     ASSERT_NE(big, ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)));
-    EXPECT_EQ(big, static_cast<HICON>(::LoadImageW(MainInstance(), L"MAINICON", IMAGE_ICON,
-                                                   ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CXICON),
-                                                   LR_SHARED)));
+    const int edge = ::GetSystemMetrics(SM_CXICON);
+    EXPECT_EQ(big, static_cast<HICON>(::LoadImageW(MainInstance(), L"MAINICON", IMAGE_ICON, edge, edge, LR_SHARED)));
 
     TTestForm* form = nullptr;
     Application->CreateForm(form);

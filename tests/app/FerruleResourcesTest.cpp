@@ -3,8 +3,8 @@
 // that Wine honours the manifest's Common Controls dependency.
 #include <gtest/gtest.h>
 
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include <array>
 #include <cctype>
@@ -133,7 +133,8 @@ TEST_F(FerruleResources, EveryInstallerBuildCarriesTheElevationManifest) {
     for (const char* path : {FERRULE_PATH, FERRULE_FAILING_PATH, FERRULE_SFALSE_PATH,
                              FERRULE_WITHOUT_REGISTRATION_PATH, FERRULE_NOT_A_LIBRARY_PATH})
         ExpectTheInstallerManifest(HostPath(path));
-    EXPECT_EQ(ManifestOf(HostPath(FERRULE_WITHOUT_MANIFEST_PATH)), "") << "the comparison build must have none";
+    EXPECT_EQ(ManifestOf(HostPath(FERRULE_WITHOUT_MANIFEST_PATH)), "")
+        << "the comparison build must have none";
 }
 
 TEST_F(FerruleResources, TheVersionResourceReadsBackThroughTheLibrarysReaders) {
@@ -148,9 +149,12 @@ TEST_F(FerruleResources, TheVersionResourceReadsBackThroughTheLibrarysReaders) {
     EXPECT_EQ(GetFileTranslation(path), 0x04B00409u) << "US English, Unicode";
 
     const std::map<WideString, WideString> expected = {
-        {u"FileVersion", version},           {u"ProductVersion", version},
-        {u"FileDescription", u"DAO 3.60 setup"}, {u"ProductName", u"Ferrule"},
-        {u"OriginalFilename", u"Ferrule.exe"},   {u"CompanyName", u"Ferrule project"},
+        {u"FileVersion", version},
+        {u"ProductVersion", version},
+        {u"FileDescription", u"DAO 3.60 setup"},
+        {u"ProductName", u"Ferrule"},
+        {u"OriginalFilename", u"Ferrule.exe"},
+        {u"CompanyName", u"Ferrule project"},
         {u"LegalCopyright", u"Copyright (C) Ferrule project"},
     };
     for (const auto& [name, value] : expected)
@@ -187,7 +191,8 @@ struct GroupIconEntry {
 #pragma pack(pop)
 
 BOOL CALLBACK TakeFirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) {
-    *reinterpret_cast<std::wstring*>(found) = IS_INTRESOURCE(name) ? L"#" + std::to_wstring(reinterpret_cast<uintptr_t>(name)) : name;
+    *reinterpret_cast<std::wstring*>(found) =
+        IS_INTRESOURCE(name) ? L"#" + std::to_wstring(reinterpret_cast<uintptr_t>(name)) : name;
     return FALSE;
 }
 
@@ -195,7 +200,8 @@ TEST_F(FerruleResources, TheMainIconIsTheFirstGroupWithSixteenThirtyTwoAndFortyE
     UniqueModule module = LoadAsData(HostPath(FERRULE_PATH));
     ASSERT_TRUE(module);
     std::wstring first;
-    ::EnumResourceNamesW(module.get(), MAKEINTRESOURCEW(14), &TakeFirstName, reinterpret_cast<LONG_PTR>(&first));
+    ::EnumResourceNamesW(module.get(), MAKEINTRESOURCEW(14), &TakeFirstName,
+                         reinterpret_cast<LONG_PTR>(&first));
     EXPECT_EQ(first, L"MAINICON") << "Explorer shows the first group icon";
 
     const std::string group = ResourceBytes(module.get(), MAKEINTRESOURCEW(14), L"MAINICON");
@@ -215,7 +221,8 @@ TEST_F(FerruleResources, TheMainIconIsTheFirstGroupWithSixteenThirtyTwoAndFortyE
     // Each size is the drawing of app/Ferrule.icon.txt: the arrow's green and a clear corner.
     for (int edge : {16, 32, 48}) {
         SCOPED_TRACE(edge);
-        UniqueIcon icon(static_cast<HICON>(::LoadImageW(module.get(), L"MAINICON", IMAGE_ICON, edge, edge, 0)));
+        UniqueIcon icon(
+            static_cast<HICON>(::LoadImageW(module.get(), L"MAINICON", IMAGE_ICON, edge, edge, 0)));
         ASSERT_TRUE(icon);
         ICONINFO info{};
         ASSERT_TRUE(::GetIconInfo(icon.get(), &info));
@@ -233,33 +240,92 @@ TEST_F(FerruleResources, TheMainIconIsTheFirstGroupWithSixteenThirtyTwoAndFortyE
 // The file version of every comctl32.dll the process has loaded.
 std::vector<TComponentVersion> LoadedCommonControls(DWORD processId) {
     std::vector<TComponentVersion> versions;
-    UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId));
+    UniqueKernelHandle snapshot(
+        ::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId));
     EXPECT_TRUE(snapshot);
     if (!snapshot)
         return versions;
     MODULEENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more; more = ::Module32NextW(snapshot.get(), &entry))
+    for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more;
+         more = ::Module32NextW(snapshot.get(), &entry))
         if (::lstrcmpiW(entry.szModule, L"comctl32.dll") == 0)
             versions.push_back(ReadFileVersion(Wide(entry.szExePath)));
     return versions;
 }
 
-// The failing payload keeps the installer open on its exception dialog, built from system controls.
-std::vector<TComponentVersion> CommonControlsOfAFailingInstaller(const char* path, const wchar_t* screenshot) {
+// Every child window by class and place in the parent's client area, in Z-order: what a change of
+// control library could move.
+struct ChildPlace {
+    std::wstring ClassName;
+    RECT Bounds;
+    bool operator==(const ChildPlace& other) const {
+        return ClassName == other.ClassName && ::EqualRect(&Bounds, &other.Bounds);
+    }
+};
+
+BOOL CALLBACK AddChildPlace(HWND child, LPARAM places) {
+    RECT bounds;
+    ::GetWindowRect(child, &bounds);
+    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&bounds), 2);
+    reinterpret_cast<std::vector<ChildPlace>*>(places)->push_back({ClassNameOf(child), bounds});
+    return TRUE;
+}
+
+struct WindowLayout {
+    SIZE Client{};
+    std::vector<ChildPlace> Children;
+};
+
+WindowLayout LayoutOf(HWND window) {
+    WindowLayout layout;
+    RECT client;
+    ::GetClientRect(window, &client);
+    layout.Client = {client.right, client.bottom};
+    ::EnumChildWindows(window, &AddChildPlace, reinterpret_cast<LPARAM>(&layout.Children));
+    return layout;
+}
+
+void ExpectSameLayout(const WindowLayout& manifested, const WindowLayout& legacy) {
+    EXPECT_EQ(manifested.Client.cx, legacy.Client.cx);
+    EXPECT_EQ(manifested.Client.cy, legacy.Client.cy);
+    EXPECT_FALSE(manifested.Children.empty());
+    EXPECT_TRUE(manifested.Children == legacy.Children) << "the controls moved or changed class";
+}
+
+std::wstring Artefact(const std::wstring& name) {
+    return HostPath(FERRULE_ARTEFACT_DIR) + L"\\" + name;
+}
+
+struct FailingRun {
+    std::vector<TComponentVersion> CommonControls;
+    WindowLayout Dialog;
+};
+
+// The failing payload keeps the installer open on its exception dialog, built from system controls,
+// with the installer's window behind it. `prefix` names the pictures.
+FailingRun RunFailingInstaller(const char* path, const std::wstring& prefix) {
+    FailingRun run;
     RunningProgram installer(HostPath(path));
     HWND dialog = WaitForExceptionDialog(installer, 60s);
-    EXPECT_NE(dialog, nullptr);
+    EXPECT_NE(dialog, nullptr) << "no exception dialog appeared";
     if (dialog == nullptr)
-        return {};
-    std::vector<TComponentVersion> versions = LoadedCommonControls(installer.ProcessId());
+        return run;
+    run.CommonControls = LoadedCommonControls(installer.ProcessId());
+    run.Dialog = LayoutOf(dialog);
     std::this_thread::sleep_for(500ms);
-    EXPECT_TRUE(SaveWindowScreenshot(dialog, HostPath(FERRULE_ARTEFACT_DIR) + L"\\" + screenshot));
+    EXPECT_TRUE(SaveWindowScreenshot(dialog, Artefact(prefix + L"-exception-dialog.png")));
     EXPECT_TRUE(ExceptionDialogView::Of(dialog).Close(5s));
-    if (HWND form = installer.WaitForWindow(L"TFerruleForm.UnicodeClass", 5s))
+    HWND form = installer.WaitForWindow(L"TFerruleForm.UnicodeClass", 5s);
+    EXPECT_NE(form, nullptr);
+    if (form != nullptr) {
+        ::RedrawWindow(form, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        std::this_thread::sleep_for(500ms);
+        EXPECT_TRUE(SaveWindowScreenshot(form, Artefact(prefix + L"-installer-window.png")));
         ::PostMessageW(form, WM_SYSKEYDOWN, VK_F4, 0);
+    }
     EXPECT_EQ(installer.WaitForExit(30s), 0u);
-    return versions;
+    return run;
 }
 
 bool AnyOfMajorSix(const std::vector<TComponentVersion>& versions) {
@@ -269,14 +335,47 @@ bool AnyOfMajorSix(const std::vector<TComponentVersion>& versions) {
     return false;
 }
 
-TEST_F(FerruleResources, TheManifestBringsCommonControlsSixIntoTheRunningInstaller) {
-    const std::vector<TComponentVersion> manifested =
-        CommonControlsOfAFailingInstaller(FERRULE_FAILING_PATH, L"exception-dialog-with-manifest.png");
-    EXPECT_TRUE(AnyOfMajorSix(manifested)) << "comctl32 6 is not loaded (" << manifested.size() << " comctl32 modules)";
+TEST_F(FerruleResources, TheManifestBringsCommonControlsSixWithoutMovingAControl) {
+    const FailingRun manifested = RunFailingInstaller(FERRULE_FAILING_PATH, L"manifest");
+    EXPECT_TRUE(AnyOfMajorSix(manifested.CommonControls))
+        << "comctl32 6 is not loaded (" << manifested.CommonControls.size() << " comctl32 modules)";
     // The same program without the manifest is the legacy one: the system's version 5 at most.
-    const std::vector<TComponentVersion> legacy =
-        CommonControlsOfAFailingInstaller(FERRULE_WITHOUT_MANIFEST_PATH, L"exception-dialog-without-manifest.png");
-    EXPECT_FALSE(AnyOfMajorSix(legacy));
+    const FailingRun legacy = RunFailingInstaller(FERRULE_WITHOUT_MANIFEST_PATH, L"legacy");
+    EXPECT_FALSE(AnyOfMajorSix(legacy.CommonControls));
+    ExpectSameLayout(manifested.Dialog, legacy.Dialog);
+}
+
+// The dialog's class is the form's class name, with a suffix for a Unicode window.
+bool IsMessageForm(HWND window) {
+    return ClassNameOf(window).rfind(L"TVynMessageForm", 0) == 0;
+}
+
+// Without Jet 4.0 the installer stops at its prerequisite message.
+WindowLayout PrerequisiteMessage(const char* path, const std::wstring& prefix) {
+    RunningProgram installer(HostPath(path));
+    HWND message = nullptr;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (message == nullptr && std::chrono::steady_clock::now() < deadline &&
+           installer.WaitForExit(10ms) == STILL_ACTIVE)
+        for (HWND window : installer.TopLevelWindows())
+            if (::IsWindowVisible(window) && IsMessageForm(window))
+                message = window;
+    EXPECT_NE(message, nullptr) << "no prerequisite message appeared";
+    if (message == nullptr)
+        return {};
+    const WindowLayout layout = LayoutOf(message);
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(SaveWindowScreenshot(message, Artefact(prefix + L"-prerequisite-message.png")));
+    PressKeys(message, {VK_RETURN});
+    EXPECT_EQ(installer.WaitForExit(30s), 0u);
+    return layout;
+}
+
+TEST_F(FerruleResources, ThePrerequisiteMessageKeepsItsLayoutUnderTheManifest) {
+    jet_.reset();
+    const WindowLayout manifested = PrerequisiteMessage(FERRULE_FAILING_PATH, L"manifest");
+    const WindowLayout legacy = PrerequisiteMessage(FERRULE_WITHOUT_MANIFEST_PATH, L"legacy");
+    ExpectSameLayout(manifested, legacy);
 }
 
 } // namespace

@@ -106,8 +106,8 @@ TIconArt ParseIconText(const std::string& text) {
     art.Pixels.reserve(rows.size() * rows.size());
     for (size_t y = 0; y < rows.size(); ++y) {
         if (rows[y].size() != rows.size())
-            throw EIconText(rowLines[y], "row of " + std::to_string(rows[y].size()) + " pixels in a grid of " +
-                                             std::to_string(rows.size()) + " rows");
+            throw EIconText(rowLines[y], "row of " + std::to_string(rows[y].size()) +
+                                             " pixels in a grid of " + std::to_string(rows.size()) + " rows");
         for (char c : rows[y]) {
             const std::optional<uint32_t>& colour = palette[static_cast<unsigned char>(c)];
             if (!colour)
