@@ -121,7 +121,8 @@ TEST_F(Forms, FormsAndTheApplicationWindowShowTheProgramsMainIcon) {
     const HICON small = ProgramIcon(::GetSystemMetrics(SM_CXSMICON));
     ASSERT_NE(big, ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)));
     const int edge = ::GetSystemMetrics(SM_CXICON);
-    EXPECT_EQ(big, static_cast<HICON>(::LoadImageW(MainInstance(), L"MAINICON", IMAGE_ICON, edge, edge, LR_SHARED)));
+    const HANDLE loaded = ::LoadImageW(MainInstance(), L"MAINICON", IMAGE_ICON, edge, edge, LR_SHARED);
+    EXPECT_EQ(big, static_cast<HICON>(loaded));
 
     TTestForm* form = nullptr;
     Application->CreateForm(form);
