@@ -3,8 +3,9 @@
 // that Wine honours the manifest's Common Controls dependency.
 #include <gtest/gtest.h>
 
-#include <tlhelp32.h>
 #include <windows.h>
+// needs the types of windows.h
+#include <tlhelp32.h>
 
 #include <array>
 #include <cctype>
@@ -94,7 +95,7 @@ std::string ManifestOf(const std::wstring& path) {
     return module ? ResourceBytes(module.get(), MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1)) : std::string();
 }
 
-constexpr char ExpectedArchitecture[] = sizeof(void*) == 8 ? "amd64" : "x86";
+const std::string ExpectedArchitecture = sizeof(void*) == 8 ? "amd64" : "x86";
 
 void ExpectTheInstallerManifest(const std::wstring& path) {
     SCOPED_TRACE(std::string(path.begin(), path.end()));
