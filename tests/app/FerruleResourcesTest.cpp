@@ -7,6 +7,7 @@
 // needs the types of windows.h
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <chrono>
@@ -238,9 +239,14 @@ TEST_F(FerruleResources, TheMainIconIsTheFirstGroupWithSixteenThirtyTwoAndFortyE
     }
 }
 
-// The file version of every comctl32.dll the process has loaded.
-std::vector<TComponentVersion> LoadedCommonControls(DWORD processId) {
-    std::vector<TComponentVersion> versions;
+struct LoadedModule {
+    std::wstring Path;
+    TComponentVersion FileVersion;
+};
+
+// Every comctl32.dll the process has loaded.
+std::vector<LoadedModule> LoadedCommonControls(DWORD processId) {
+    std::vector<LoadedModule> versions;
     UniqueKernelHandle snapshot(
         ::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId));
     EXPECT_TRUE(snapshot);
@@ -251,7 +257,7 @@ std::vector<TComponentVersion> LoadedCommonControls(DWORD processId) {
     for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more;
          more = ::Module32NextW(snapshot.get(), &entry))
         if (::lstrcmpiW(entry.szModule, L"comctl32.dll") == 0)
-            versions.push_back(ReadFileVersion(Wide(entry.szExePath)));
+            versions.push_back({entry.szExePath, ReadFileVersion(Wide(entry.szExePath))});
     return versions;
 }
 
@@ -299,7 +305,7 @@ std::wstring Artefact(const std::wstring& name) {
 }
 
 struct FailingRun {
-    std::vector<TComponentVersion> CommonControls;
+    std::vector<LoadedModule> CommonControls;
     WindowLayout Dialog;
 };
 
@@ -329,26 +335,47 @@ FailingRun RunFailingInstaller(const char* path, const std::wstring& prefix) {
     return run;
 }
 
-bool AnyOfMajorSix(const std::vector<TComponentVersion>& versions) {
-    for (TComponentVersion version : versions)
-        if ((version >> 48) == 6)
+// Loaded from the side-by-side store's Common Controls 6.0 assembly: file versions do not tell, as
+// Wine's copy there carries the version of the system's.
+bool FromCommonControlsSix(const LoadedModule& module) {
+    std::wstring path = module.Path;
+    ::CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
+    return path.find(L"\\winsxs\\" + std::wstring(sizeof(void*) == 8 ? L"amd64" : L"x86") +
+                     L"_microsoft.windows.common-controls_6595b64144ccf1df_6.0.") != std::wstring::npos;
+}
+
+bool AnyOfVersionSix(const std::vector<LoadedModule>& modules) {
+    for (const LoadedModule& module : modules)
+        if (FromCommonControlsSix(module) || (module.FileVersion >> 48) == 6)
             return true;
     return false;
 }
 
+std::string Describe(const std::vector<LoadedModule>& modules) {
+    std::string text;
+    for (const LoadedModule& module : modules) {
+        const WideString version = ComponentVersionToStr(0, module.FileVersion);
+        text += std::string(module.Path.begin(), module.Path.end()) + " " +
+                std::string(version.begin(), version.end()) + "; ";
+    }
+    return text.empty() ? "none" : text;
+}
+
 TEST_F(FerruleResources, TheManifestBringsCommonControlsSixWithoutMovingAControl) {
     const FailingRun manifested = RunFailingInstaller(FERRULE_FAILING_PATH, L"manifest");
-    EXPECT_TRUE(AnyOfMajorSix(manifested.CommonControls))
-        << "comctl32 6 is not loaded (" << manifested.CommonControls.size() << " comctl32 modules)";
+    EXPECT_TRUE(AnyOfVersionSix(manifested.CommonControls))
+        << "comctl32 6 is not loaded: " << Describe(manifested.CommonControls);
     // The same program without the manifest is the legacy one: the system's version 5 at most.
     const FailingRun legacy = RunFailingInstaller(FERRULE_WITHOUT_MANIFEST_PATH, L"legacy");
-    EXPECT_FALSE(AnyOfMajorSix(legacy.CommonControls));
+    EXPECT_FALSE(AnyOfVersionSix(legacy.CommonControls)) << Describe(legacy.CommonControls);
     ExpectSameLayout(manifested.Dialog, legacy.Dialog);
 }
 
 // The dialog's class is the form's class name, with a suffix for a Unicode window.
 bool IsMessageForm(HWND window) {
-    return ClassNameOf(window).rfind(L"TVynMessageForm", 0) == 0;
+    static const std::wstring prefix = L"TVynMessageForm";
+    const std::wstring name = ClassNameOf(window);
+    return name.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), name.begin());
 }
 
 // Without Jet 4.0 the installer stops at its prerequisite message.
