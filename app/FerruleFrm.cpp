@@ -1,12 +1,7 @@
 #include "FerruleFrm.h"
 
 #include "Application.h"
-#include "CheckWinInetAndAdo.h"
-#include "FerruleFrmResStr.h"
-#include "ResourceModule.h"
-#include "VynLXSetupUtils.h"
-#include "VynLXUtils.h"
-#include "VynSystem.h"
+#include "FerruleSetup.h"
 
 TFerruleForm* FerruleForm = nullptr;
 
@@ -30,15 +25,7 @@ const TClassInfo& TFerruleForm::StaticClassInfo() {
 
 void TFerruleForm::Timer1Timer(TObject*) {
     Timer1->SetEnabled(false);
-    const TComponentRequirement& dao = ComponentRequirements[DAO];
-    if (dao.InstalledMajorMinor < dao.MinMajorMinor) {
-        const WideString installFolder = GetCommonFilesFolder() + u"\\Microsoft Shared\\DAO";
-        const WideString installFile = installFolder + u"\\dao360.dll";
-        SetCaption(LoadResStringWide(&ResStr::FerruleFrm::SInstalling));
-        ForceFolder(installFolder);
-        InstallResourceFile(MainInstance(), u"daodll", u"FILE", installFile);
-        SetCaption(LoadResStringWide(&ResStr::FerruleFrm::SRegistering));
-        RegisterDll(installFile);
-    }
+    // A failure raises past Terminate: the window stays with the stage it stopped at.
+    InstallDao([this](const WideString& stage) { SetCaption(stage); });
     Application->Terminate();
 }

@@ -11,6 +11,7 @@
 #include "Screen.h"
 #include "TextConversion.h"
 #include "Timer.h"
+#include "Unattended.h"
 #include "WinText.h"
 #include "WindowClasses.h"
 
@@ -296,6 +297,10 @@ void TApplication::ShowException(const Exception& error) {
     // A message gets a closing period unless it already ends in punctuation.
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
         message += '.';
+    if (RunsUnattended()) {
+        TellUnattended(AnsiToWide(message));
+        return;
+    }
     // Over the window the user works in: a modal form disables the main form, and a box owned by
     // a disabled window would enable it again when it closes.
     HWND owner = ::GetActiveWindow();
@@ -306,7 +311,11 @@ void TApplication::ShowException(const Exception& error) {
 
 void TApplication::HandleException(TObject* sender) {
     auto dispatch = [&](Exception& error) {
-        if (OnException)
+        ++reportedErrors_;
+        // The dialogs OnException shows would wait for a user who is not there.
+        if (RunsUnattended())
+            ShowException(error);
+        else if (OnException)
             OnException(sender, error);
         else
             ShowException(error);

@@ -75,8 +75,12 @@ public:
     void SetBiDiMode(TBiDiMode mode) { biDiMode_ = mode; }
 
     // Must be called inside a catch handler: hands the exception being handled to OnException,
-    // or shows it with ShowException. EAbort is silent.
+    // or shows it with ShowException; in an unattended run its message goes to the run's sink
+    // instead. EAbort is silent.
     void HandleException(TObject* sender);
+    // How many exceptions HandleException has reported (EAbort not counted): a program that told
+    // its user of an error does not end as if it had succeeded.
+    int32_t ReportedErrorCount() const { return reportedErrors_; }
     // The standard exception message box: the message, a stop icon, the title as caption.
     void ShowException(const Exception& error);
     std::function<void(TObject* sender, Exception& error)> OnException;
@@ -96,6 +100,7 @@ private:
     TCustomForm* mainForm_ = nullptr;
     bool terminated_ = false;
     bool comInitialized_ = false;
+    int32_t reportedErrors_ = 0;
     HWND dialogHandle_ = nullptr;
     TBiDiMode biDiMode_ = bdLeftToRight;
     std::vector<std::pair<const void*, TWindowHook>> hooks_;

@@ -7,6 +7,7 @@
 #include "Format.h"
 #include "FreeNotification.h"
 #include "OSError.h"
+#include "SystemLibraries.h"
 
 namespace {
 
@@ -58,8 +59,12 @@ void InitCommonControlClasses(DWORD classes) {
     static DWORD initialised = 0;
     if ((initialised & classes) == classes)
         return;
+    // COMCTL32.DLL is not among the libraries the system always takes from its own folder: bound
+    // at run time from there (or from the Common Controls assembly the manifest names).
+    static const TSystemLibrary commonControls(L"comctl32.dll");
+    const auto initialise = commonControls.Get<decltype(&::InitCommonControlsEx)>("InitCommonControlsEx");
     INITCOMMONCONTROLSEX init{sizeof init, classes};
-    if (!::InitCommonControlsEx(&init))
+    if (!initialise(&init))
         RaiseLastOSError("InitCommonControlsEx");
     initialised |= classes;
 }

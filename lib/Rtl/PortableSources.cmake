@@ -19,5 +19,6 @@ set(RTL_PORTABLE_SOURCES
     ${RTL_PORTABLE_DIR}/Streams.cpp
     ${RTL_PORTABLE_DIR}/StringLists.cpp
     ${RTL_PORTABLE_DIR}/TextConversion.cpp
+    ${RTL_PORTABLE_DIR}/Unattended.cpp
     ${RTL_PORTABLE_DIR}/UnitRegistry.cpp
     ${RTL_PORTABLE_DIR}/WideCompare.cpp)

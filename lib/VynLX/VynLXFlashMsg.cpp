@@ -6,6 +6,7 @@
 #include "DeviceContexts.h"
 #include "VynSysUtilsPaths.h"
 #include "VynWindows.h"
+#include "Unattended.h"
 
 namespace {
 
@@ -104,6 +105,10 @@ void SetFlashCaption(TVynForm& form, const WideString& message) {
 }
 
 std::unique_ptr<TVynFlashForm> ShowFlashMessage(const WideString& message) {
+    if (RunsUnattended()) {
+        TellUnattended(message);
+        return nullptr;
+    }
     std::unique_ptr<TVynFlashForm> form(TCustomForm::CreateFromResource<TVynFlashForm>(Application));
     form->SetClientHeight(0);
     SetFlashCaption(*form, message);

@@ -26,6 +26,7 @@ public:
 
 // Shows the message as a new notice, painted at once so that it is seen before the caller's work
 // blocks the message loop. The caller frees it when the work is done, also when the work fails.
+// In an unattended run the message goes to the run's sink and the result is null.
 std::unique_ptr<TVynFlashForm> ShowFlashMessage(const WideString& message);
 // Sets the notice's caption, widening it (never narrowing it) to the message's width.
 void SetFlashCaption(TVynForm& form, const WideString& message);

@@ -6,6 +6,7 @@
 
 #include "DeviceContexts.h"
 #include "FormLoader.h"
+#include "SystemLibraries.h"
 #include "FormWriter.h"
 #include "FreeNotification.h"
 #include "Handles.h"
@@ -67,7 +68,7 @@ bool ApplicationActive() {
 
 // Themes need uxtheme, which older systems do not have.
 bool ThemesEnabled() {
-    UniqueModule theme(VynLoadLibraryW(u"uxtheme.dll"));
+    const UniqueModule theme = LoadSystemLibrary(L"uxtheme.dll");
     if (!theme)
         return false;
     using TThemeQuery = BOOL(WINAPI*)();
@@ -100,9 +101,9 @@ void DrawVerticalLine(HDC dc, COLORREF color, int x, int top, int bottom) {
 }
 
 void StartVynLXForms() {
-    UniqueModule user32(VynLoadLibraryW(u"user32.dll"));
+    const UniqueModule user32 = LoadSystemLibrary(L"user32.dll");
     if (!user32)
-        RaiseLastOSError("LoadLibraryW", u"user32.dll");
+        RaiseLastOSError("LoadLibraryExW", u"user32.dll");
     // Not every system has it; user32 stays loaded by the process, so the address stays valid.
     flashRoutines.FlashWindowEx = reinterpret_cast<BOOL(WINAPI*)(PFLASHWINFO)>(
         reinterpret_cast<void*>(::GetProcAddress(user32.get(), "FlashWindowEx")));

@@ -8,6 +8,7 @@
 
 #include "Application.h"
 #include "Assertions.h"
+#include "SystemLibraries.h"
 #include "Handles.h"
 #include "TextConversion.h"
 #include "VynFormatStrUtils.h"
@@ -114,7 +115,7 @@ UniqueModule LoadMapiLibrary() {
     UniqueModule library;
     // The library's own imports are searched for beside it first, not beside the program.
     if (path)
-        library.reset(VynLoadLibraryExW(path->c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+        library.reset(VynLoadLibraryExW(path->c_str(), nullptr, LibraryAtPathFlags()));
     if (!library)
         RaiseMapiError(u"Mapi32.dll is not available at this time.", "LoadLibraryExW", path.value_or(name));
     return library;

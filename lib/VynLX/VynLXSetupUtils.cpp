@@ -1,6 +1,7 @@
 #include "VynLXSetupUtils.h"
 
 #include "Handles.h"
+#include "SystemLibraries.h"
 #include "OSError.h"
 #include "TextConversion.h"
 #include "VynClasses.h"
@@ -60,9 +61,11 @@ WideString TemporaryNameBeside(const WideString& target) {
 } // namespace
 
 void RegisterDll(const WideString& path) {
-    UniqueModule library(VynLoadLibraryW(path.c_str()));
+    // What the library imports resolves beside it and in the system folder, never beside the
+    // program.
+    UniqueModule library(VynLoadLibraryExW(path.c_str(), nullptr, LibraryAtPathFlags()));
     if (!library)
-        RaiseLastOSError("LoadLibraryW", path);
+        RaiseLastOSError("LoadLibraryExW", path);
     auto registerServer =
         reinterpret_cast<TDllRegisterServer>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "DllRegisterServer")));
     if (registerServer == nullptr)

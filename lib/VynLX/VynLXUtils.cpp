@@ -8,6 +8,7 @@
 #include "Handles.h"
 #include "OSError.h"
 #include "Random.h"
+#include "SystemLibraries.h"
 #include "TextConversion.h"
 #include "VynFormatStrUtils.h"
 #include "VynSysUtils.h"
@@ -89,14 +90,17 @@ template <typename Query> WideString QueryText(Query query) {
 
 WideString ShellFolderPath(int csidl) {
     LPITEMIDLIST items = nullptr;
-    if (FAILED(::SHGetSpecialFolderLocation(ApplicationWindow(), csidl, &items)))
+    const auto folderLocation =
+        Shell32Library().Get<decltype(&::SHGetSpecialFolderLocation)>("SHGetSpecialFolderLocation");
+    if (FAILED(folderLocation(ApplicationWindow(), csidl, &items)))
         items = nullptr;
     char16_t path[MAX_PATH + 1] = {};
     const bool found = items != nullptr && VynSHGetPathFromIDListW(items, path);
     if (items != nullptr) {
         // The list belongs to the shell's allocator, found or not.
         IMalloc* allocator = nullptr;
-        if (SUCCEEDED(::SHGetMalloc(&allocator)) && allocator != nullptr) {
+        if (SUCCEEDED(Shell32Library().Get<decltype(&::SHGetMalloc)>("SHGetMalloc")(&allocator)) &&
+            allocator != nullptr) {
             allocator->Free(items);
             allocator->Release();
         }

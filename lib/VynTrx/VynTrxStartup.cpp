@@ -13,11 +13,16 @@
 #include "VynTrxStartupResStr.h"
 #include "VynTrxUtils.h"
 #include "WinText.h"
+#include "Unattended.h"
 
 namespace {
 
 // Before any form exists, and with the caption the user has seen before: none.
 void Tell(const WideString& message) {
+    if (RunsUnattended()) {
+        TellUnattended(message);
+        return;
+    }
     ::MessageBoxW(nullptr, WinText(message), L"", MB_OK);
 }
 

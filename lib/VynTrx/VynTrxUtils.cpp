@@ -15,6 +15,7 @@
 #include "VynSystem.h"
 #include "VynTrxUtilsResStr.h"
 #include "WinText.h"
+#include "Unattended.h"
 
 namespace {
 
@@ -166,6 +167,9 @@ const TUpdateCalls& UpdateCalls() {
 // Kept from the library's earlier releases, which callers' window hooks may count on: every begun
 // update makes a form of zero size, shows it and frees it at once (nothing becomes visible).
 void SettleAfterBeginUpdate() {
+    // Not even a form of zero size may appear in a run without a user.
+    if (RunsUnattended())
+        return;
     std::unique_ptr<TForm> form(TCustomForm::CreateNew<TForm>(nullptr));
     form->SetBounds(0, 0, 0, 0);
     form->Show();

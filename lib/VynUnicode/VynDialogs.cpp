@@ -12,6 +12,7 @@
 #include "VynSysUtils.h"
 #include "VynSystem.h"
 #include "VynWindows.h"
+#include "Unattended.h"
 
 namespace {
 
@@ -325,6 +326,10 @@ int32_t MessageDialogPos(const WideString& message, MsgType type, MsgDlgButtons 
 }
 
 void ShowMessagePosWide(const WideString& message, int32_t x, int32_t y) {
+    if (RunsUnattended()) {
+        TellUnattended(message);
+        return;
+    }
     MessageDialogPos(message, MsgCustom, MsgButtons({MsgBtnOK}), 0, x, y);
 }
 

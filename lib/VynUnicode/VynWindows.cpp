@@ -7,8 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "AsciiText.h"
 #include "Handles.h"
 #include "OSError.h"
+#include "SystemLibraries.h"
 #include "VynClasses.h"
 #include "VynSysUtils.h"
 #include "VynSystem.h"
@@ -41,17 +43,6 @@ void WidenFindData(const WIN32_FIND_DATAA& ansi, WIN32_FIND_DATAW* wide) {
     CopyIntoField(wide->cFileName, Widen(ansi.cFileName, strnlen(ansi.cFileName, sizeof ansi.cFileName)));
     CopyIntoField(wide->cAlternateFileName,
                   Widen(ansi.cAlternateFileName, strnlen(ansi.cAlternateFileName, sizeof ansi.cAlternateFileName)));
-}
-
-bool StartsWithIgnoringAsciiCase(const WideString& text, std::u16string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    auto fold = [](char16_t unit) { return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 32) : unit; };
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (fold(text[i]) != fold(prefix[i]))
-            return false;
-    }
-    return true;
 }
 
 // The units of a double-zero-terminated list up to and including its last string's terminator.
@@ -90,9 +81,9 @@ const TShellEntries& LoadedShellEntries() {
     TShellEntries& entries = ShellEntries();
     if (entries.Library)
         return entries;
-    UniqueModule library(::LoadLibraryW(L"shell32.dll"));
+    UniqueModule library = LoadSystemLibrary(L"shell32.dll");
     if (!library)
-        RaiseLastOSError("LoadLibraryW", u"shell32.dll");
+        RaiseLastOSError("LoadLibraryExW", u"shell32.dll");
     auto fileOperation = reinterpret_cast<TSHFileOperationW>(
         reinterpret_cast<void*>(::GetProcAddress(library.get(), "SHFileOperationW")));
     if (fileOperation == nullptr)
@@ -191,15 +182,21 @@ HMODULE VynLoadLibraryExW(const char16_t* fileName, HANDLE reserved, DWORD flags
 }
 
 DWORD VynGetFileVersionInfoSizeW(const char16_t* fileName, DWORD* handle) {
-    if (VynPlatformIsNT)
-        return ::GetFileVersionInfoSizeW(WinText(fileName), handle);
-    return ::GetFileVersionInfoSizeA(Narrow(fileName).c_str(), handle);
+    if (VynPlatformIsNT) {
+        const auto sizeOf = VersionLibrary().Find<decltype(&::GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
+        return sizeOf != nullptr ? sizeOf(WinText(fileName), handle) : 0;
+    }
+    const auto sizeOf = VersionLibrary().Find<decltype(&::GetFileVersionInfoSizeA)>("GetFileVersionInfoSizeA");
+    return sizeOf != nullptr ? sizeOf(Narrow(fileName).c_str(), handle) : 0;
 }
 
 BOOL VynGetFileVersionInfoW(const char16_t* fileName, DWORD handle, DWORD length, void* data) {
-    if (VynPlatformIsNT)
-        return ::GetFileVersionInfoW(WinText(fileName), handle, length, data);
-    return ::GetFileVersionInfoA(Narrow(fileName).c_str(), handle, length, data);
+    if (VynPlatformIsNT) {
+        const auto read = VersionLibrary().Find<decltype(&::GetFileVersionInfoW)>("GetFileVersionInfoW");
+        return read != nullptr && read(WinText(fileName), handle, length, data);
+    }
+    const auto read = VersionLibrary().Find<decltype(&::GetFileVersionInfoA)>("GetFileVersionInfoA");
+    return read != nullptr && read(Narrow(fileName).c_str(), handle, length, data);
 }
 
 BOOL VynSetWindowTextW(HWND window, const char16_t* text) {
@@ -468,14 +465,15 @@ BOOL VynGetStringTypeExW(LCID locale, DWORD infoType, const char16_t* text, int 
 HINSTANCE VynShellExecuteW(HWND window, const char16_t* operation, const char16_t* file,
                            const char16_t* parameters, const char16_t* directory, int show) {
     if (VynPlatformIsNT)
-        return ::ShellExecuteW(window, WinText(operation), WinText(file), WinText(parameters), WinText(directory),
-                               show);
+        return Shell32Library().Get<decltype(&::ShellExecuteW)>("ShellExecuteW")(
+            window, WinText(operation), WinText(file), WinText(parameters), WinText(directory), show);
     const AnsiString ansiOperation = Narrow(operation);
     const AnsiString ansiFile = Narrow(file);
     const AnsiString ansiParameters = Narrow(parameters);
     const AnsiString ansiDirectory = Narrow(directory);
-    return ::ShellExecuteA(window, NullIfEmpty(ansiOperation), NullIfEmpty(ansiFile), NullIfEmpty(ansiParameters),
-                           NullIfEmpty(ansiDirectory), show);
+    return Shell32Library().Get<decltype(&::ShellExecuteA)>("ShellExecuteA")(
+        window, NullIfEmpty(ansiOperation), NullIfEmpty(ansiFile), NullIfEmpty(ansiParameters),
+        NullIfEmpty(ansiDirectory), show);
 }
 
 namespace {
@@ -553,11 +551,14 @@ int VynLoadStringW(HINSTANCE module, UINT identifier, char16_t* buffer, int capa
 }
 
 BOOL VynVerQueryValueW(const void* block, const char16_t* subBlock, void** value, UINT* length) {
-    if (VynPlatformIsNT)
-        return ::VerQueryValueW(block, WinText(subBlock), value, length);
+    if (VynPlatformIsNT) {
+        const auto query = VersionLibrary().Find<decltype(&::VerQueryValueW)>("VerQueryValueW");
+        return query != nullptr && query(block, WinText(subBlock), value, length);
+    }
+    const auto queryAnsi = VersionLibrary().Find<decltype(&::VerQueryValueA)>("VerQueryValueA");
     void* ansiValue = nullptr;
     UINT ansiLength = 0;
-    if (!::VerQueryValueA(block, Narrow(subBlock).c_str(), &ansiValue, &ansiLength))
+    if (queryAnsi == nullptr || !queryAnsi(block, Narrow(subBlock).c_str(), &ansiValue, &ansiLength))
         return FALSE;
     const WideString sub = subBlock != nullptr ? WideString(subBlock) : WideString();
     if (!StartsWithIgnoringAsciiCase(sub, u"\\StringFileInfo")) {
@@ -619,12 +620,12 @@ int VynSHFileOperationW(SHFILEOPSTRUCTW* operation) {
     ansi.pTo = to != nullptr ? ansiTo.c_str() : nullptr;
     ansi.fFlags = operation->fFlags;
     ansi.lpszProgressTitle = operation->lpszProgressTitle != nullptr ? ansiTitle.c_str() : nullptr;
-    const int result = ::SHFileOperationA(&ansi);
+    const int result = Shell32Library().Get<decltype(&::SHFileOperationA)>("SHFileOperationA")(&ansi);
     operation->fAnyOperationsAborted = ansi.fAnyOperationsAborted;
     operation->hNameMappings = nullptr;
     if ((operation->fFlags & FOF_WANTMAPPINGHANDLE) != 0 && ansi.hNameMappings != nullptr) {
         operation->hNameMappings = VynWidenNameMappings(ansi.hNameMappings);
-        ::SHFreeNameMappings(ansi.hNameMappings);
+        Shell32Library().Get<decltype(&::SHFreeNameMappings)>("SHFreeNameMappings")(ansi.hNameMappings);
     }
     return result;
 }
@@ -633,7 +634,7 @@ void VynSHFreeNameMappingsW(HANDLE mappings) {
     if (mappings == nullptr)
         return;
     if (OwnNameMappings().erase(mappings) == 0) {
-        ::SHFreeNameMappings(mappings);
+        Shell32Library().Get<decltype(&::SHFreeNameMappings)>("SHFreeNameMappings")(mappings);
         return;
     }
     auto* block = static_cast<TWideNameMappings*>(static_cast<void*>(mappings));
@@ -648,7 +649,7 @@ BOOL VynSHGetPathFromIDListW(PCIDLIST_ABSOLUTE list, char16_t* path) {
     if (VynPlatformIsNT)
         return LoadedShellEntries().GetPathFromIDList(list, WinBuffer(path));
     char ansi[MAX_PATH] = {};
-    if (!::SHGetPathFromIDListA(list, ansi))
+    if (!Shell32Library().Get<decltype(&::SHGetPathFromIDListA)>("SHGetPathFromIDListA")(list, ansi))
         return FALSE;
     if (path != nullptr)
         CopyBufferResult(MAX_PATH, path, AnsiString(ansi, strnlen(ansi, sizeof ansi)), CopyEmptyWhenTooSmall);

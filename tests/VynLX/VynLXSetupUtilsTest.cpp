@@ -68,7 +68,7 @@ TEST_F(Registration, LoadAndExportFailuresArePlainSystemErrors) {
     } catch (const EOSError& error) {
         EXPECT_NE(error.ErrorCode(), 0u);
         EXPECT_EQ(error.Message(), MakeOSError(error.ErrorCode()).Message()) << "the message shown is as before";
-        EXPECT_EQ(error.FailingCall(), "LoadLibraryW");
+        EXPECT_EQ(error.FailingCall(), "LoadLibraryExW");
         EXPECT_EQ(error.Subject(), u"C:\\no\\such\\library.dll");
     }
 }

@@ -74,7 +74,7 @@ protected:
         std::this_thread::sleep_for(1s);
         EXPECT_TRUE(SaveWindowScreenshot(dialog, HostPath(FERRULE_ARTEFACT_DIR) + L"\\" + screenshotName));
         PressKeys(dialog, {VK_RETURN});
-        EXPECT_EQ(installer.WaitForExit(30s), 0u);
+        EXPECT_EQ(installer.WaitForExit(30s), 1u) << "a refusal ends with 1";
         EXPECT_FALSE(FileExists(installFile_)) << "nothing may be written after a refusal";
         EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, L"DAO.TableDef.36\\CLSID"), L"");
         return copied;

@@ -217,7 +217,7 @@ TEST_F(FerruleTranslation, WithoutJetThePrerequisiteMessageIsGerman) {
     EXPECT_TRUE(
         SaveWindowScreenshot(dialog, HostPath(FERRULE_ARTEFACT_DIR) + L"\\translated-prerequisite.png"));
     PressKeys(dialog, {VK_RETURN});
-    EXPECT_EQ(installer.WaitForExit(30s), 0u);
+    EXPECT_EQ(installer.WaitForExit(30s), 1u);
     EXPECT_FALSE(FileExists(installFile_));
 }
 

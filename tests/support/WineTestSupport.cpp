@@ -174,6 +174,8 @@ RunningProgram::RunningProgram(const std::wstring& path, const TRunOptions& opti
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     std::wstring commandLine = L"\"" + path + L"\"";
+    for (const std::wstring& argument : options.Arguments)
+        commandLine += L" \"" + argument + L"\"";
     UniqueFileHandle errorFile;
     BOOL inherit = FALSE;
     if (!options.StdErrorFile.empty()) {
@@ -192,7 +194,9 @@ RunningProgram::RunningProgram(const std::wstring& path, const TRunOptions& opti
     if (!options.Environment.empty())
         environment = EnvironmentBlockWith(options.Environment);
     if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, inherit, CREATE_UNICODE_ENVIRONMENT,
-                          environment.empty() ? nullptr : environment.data(), nullptr, &startup, &info))
+                          environment.empty() ? nullptr : environment.data(),
+                          options.WorkingDirectory.empty() ? nullptr : options.WorkingDirectory.c_str(), &startup,
+                          &info))
         throw std::runtime_error("cannot start the program under test");
     ::CloseHandle(info.hThread);
     process_.reset(info.hProcess);

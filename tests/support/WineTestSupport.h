@@ -113,11 +113,14 @@ std::wstring WindowText(HWND window);
 std::wstring ClassNameOf(HWND window);
 
 // How a program under test is started: variables added to the test's environment ("NAME=value";
-// Wine reads WINEDEBUG from it) and a file that receives its standard error (under Wine also the
-// Unix side's, where debug channels print).
+// Wine reads WINEDEBUG and WINEDLLOVERRIDES from it), a file that receives its standard error
+// (under Wine also the Unix side's, where debug channels print), its arguments (each quoted on the
+// command line) and its current folder (empty: the test's).
 struct TRunOptions {
-    std::vector<std::wstring> Environment;
-    std::wstring StdErrorFile;
+    std::vector<std::wstring> Environment{};
+    std::wstring StdErrorFile{};
+    std::vector<std::wstring> Arguments{};
+    std::wstring WorkingDirectory{};
 };
 
 // A program started for a test; it is killed if the test ends while it still runs.

@@ -5,6 +5,8 @@
 #include <optional>
 #include <tuple>
 
+#include "AsciiText.h"
+
 namespace {
 
 // The customary line width of .po files; a quoted line holds at most this minus the two quotes.
@@ -16,16 +18,6 @@ bool IsBlank(char ch) {
 
 bool IsAsciiSpace(char16_t ch) {
     return ch == u' ' || ch == u'\t' || ch == u'\r' || ch == u'\n';
-}
-
-char16_t AsciiLower(char16_t ch) {
-    return ch >= u'A' && ch <= u'Z' ? static_cast<char16_t>(ch + 32) : ch;
-}
-
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
-               return AsciiLower(x) == AsciiLower(y);
-           });
 }
 
 std::u16string_view TrimAscii(std::u16string_view text) {

@@ -12,6 +12,7 @@
 
 #include "Assertions.h"
 #include "Handles.h"
+#include "SystemLibraries.h"
 #include "ModuleRegistry.h"
 #include "SystemFaults.h"
 #include "TraceCallSite.h"
@@ -499,15 +500,7 @@ using TEnumProcessModules = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, LPDWORD);
 using TGetModuleFileNameEx = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
 
 // PSAPI from the system folder only: never a copy planted beside the program.
-UniqueModule LoadPsapi() {
-    wchar_t path[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
-    constexpr wchar_t Name[] = L"\\psapi.dll";
-    if (length == 0 || length + std::size(Name) > MAX_PATH)
-        return UniqueModule();
-    std::wcscpy(path + length, Name);
-    return UniqueModule(::LoadLibraryW(path));
-}
+UniqueModule LoadPsapi() { return LoadSystemLibrary(L"psapi.dll"); }
 
 bool ListPsapiModules(TStrings& list, HANDLE process, bool handlesOnly) {
     const UniqueModule psapi = LoadPsapi();
