@@ -331,7 +331,7 @@ FailingRun RunFailingInstaller(const char* path, const std::wstring& prefix) {
         EXPECT_TRUE(SaveWindowScreenshot(form, Artefact(prefix + L"-installer-window.png")));
         ::PostMessageW(form, WM_SYSKEYDOWN, VK_F4, 0);
     }
-    EXPECT_EQ(installer.WaitForExit(30s), 0u);
+    EXPECT_EQ(installer.WaitForExit(30s), 2u) << "an error was reported: the run failed";
     return run;
 }
 
@@ -395,7 +395,7 @@ WindowLayout PrerequisiteMessage(const char* path, const std::wstring& prefix) {
     std::this_thread::sleep_for(1s);
     EXPECT_TRUE(SaveWindowScreenshot(message, Artefact(prefix + L"-prerequisite-message.png")));
     PressKeys(message, {VK_RETURN});
-    EXPECT_EQ(installer.WaitForExit(30s), 0u);
+    EXPECT_EQ(installer.WaitForExit(30s), 1u) << "a refusal ends with 1";
     return layout;
 }
 
