@@ -10,7 +10,7 @@ HOST := $(abspath $(BUILD))/host
 
 CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFERRULE_HOST_DIR=$(HOST)
 
-.PHONY: all deps build test run clean sanitize bench fuzz
+.PHONY: all deps build test run clean sanitize bench fuzz dist
 
 all: build
 
@@ -68,6 +68,18 @@ fuzz: deps
 		-DCMAKE_EXE_LINKER_FLAGS="$(FUZZ_FLAGS)" -DFERRULE_FUZZ=libfuzzer
 	cmake --build $(FUZZ) -j$(JOBS) --target FuzzTargets
 	tools/run-fuzz.sh $(FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# The release files: the product (i686) and its SHA-256 sum in sha256sum's format. The build is
+# reproducible (tools/check-reproducible.sh), so anyone can rebuild the commit and compare the sum.
+DIST := $(BUILD)/dist
+
+dist: deps
+	$(CONFIGURE) -B $(I686) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake
+	cmake --build $(I686) -j$(JOBS) --target Ferrule
+	mkdir -p $(DIST)
+	cp $(I686)/app/Ferrule.exe $(DIST)/Ferrule.exe
+	cd $(DIST) && sha256sum Ferrule.exe > Ferrule.exe.sha256
+	@echo "$(DIST)/Ferrule.exe: $$(stat -c %s $(DIST)/Ferrule.exe) bytes"; cat $(DIST)/Ferrule.exe.sha256
 
 clean:
 	rm -rf $(BUILD)

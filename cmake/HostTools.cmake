@@ -11,12 +11,14 @@ ExternalProject_Add(host_tools
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     BUILD_BYPRODUCTS ${FERRULE_HOST_DIR}/tools/formc/formc ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc
-        ${FERRULE_HOST_DIR}/tools/tdbg/tdbgcheck ${FERRULE_HOST_DIR}/tools/trxbuild/trxbuild)
+        ${FERRULE_HOST_DIR}/tools/tdbg/tdbgcheck ${FERRULE_HOST_DIR}/tools/trxbuild/trxbuild
+        ${FERRULE_HOST_DIR}/tools/icongen/icongen)
 
 set(FERRULE_FORMC ${FERRULE_HOST_DIR}/tools/formc/formc)
 set(FERRULE_TDBGC ${FERRULE_HOST_DIR}/tools/tdbg/tdbgc)
 set(FERRULE_TDBGCHECK ${FERRULE_HOST_DIR}/tools/tdbg/tdbgcheck)
 set(FERRULE_TRXBUILD ${FERRULE_HOST_DIR}/tools/trxbuild/trxbuild)
+set(FERRULE_ICONGEN ${FERRULE_HOST_DIR}/tools/icongen/icongen)
 # What trxbuild makes of the resource strings (ferrule_resource_strings): accessors, string table,
 # translation resources and the identifier map every program carries as its section "VYN.DRC".
 set(FERRULE_RESOURCE_STRING_DIR ${CMAKE_BINARY_DIR}/resstr)
@@ -49,7 +51,7 @@ function(ferrule_embed_debug_data target)
     endif()
     add_custom_command(TARGET ${target} POST_BUILD
         ${keep_unstripped}
-        COMMAND ${FERRULE_TDBGC} --source-root ${CMAKE_SOURCE_DIR} ${options}
+        COMMAND ${FERRULE_TDBGC} --source-root ${FERRULE_IMAGE_SOURCE_ROOT} ${options}
             $<TARGET_FILE:${target}>
         VERBATIM)
     add_dependencies(${target} host_tools)

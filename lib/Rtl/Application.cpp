@@ -115,7 +115,7 @@ HWND TApplication::Handle() {
             windowClass.lpfnWndProc = &TApplication::ApplicationWindowProcedure;
             windowClass.hInstance = MainInstance();
             windowClass.lpszClassName = className;
-            windowClass.hIcon = ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+            windowClass.hIcon = ProgramIcon(::GetSystemMetrics(SM_CXICON));
             if (::RegisterClassA(&windowClass) == 0)
                 RaiseLastOSError();
         }

@@ -487,6 +487,12 @@ void TCustomForm::UpdateActions() {
 
 void TCustomForm::CreateWnd() {
     TWinControl::CreateWnd();
+    // Framework classes carry no icon of their own: the caption and the task-bar button show the
+    // program's.
+    ::SendMessageW(HandleIfAllocated(), WM_SETICON, ICON_BIG,
+                   reinterpret_cast<LPARAM>(ProgramIcon(::GetSystemMetrics(SM_CXICON))));
+    ::SendMessageW(HandleIfAllocated(), WM_SETICON, ICON_SMALL,
+                   reinterpret_cast<LPARAM>(ProgramIcon(::GetSystemMetrics(SM_CXSMICON))));
     if (ShowsMenu())
         ::SetMenu(HandleIfAllocated(), menu_->Handle());
     ApplyLayeredAttributes();

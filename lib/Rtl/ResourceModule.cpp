@@ -87,6 +87,14 @@ HINSTANCE MainInstance() {
     return ::GetModuleHandleW(nullptr);
 }
 
+HICON ProgramIcon(int edge) {
+    // LR_SHARED: the system keeps one copy per size and frees it with the module, so the handle
+    // has no owner here.
+    if (HANDLE icon = ::LoadImageW(MainInstance(), L"MAINICON", IMAGE_ICON, edge, edge, LR_SHARED))
+        return static_cast<HICON>(icon);
+    return ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+}
+
 HINSTANCE ResourceInstance() {
     const UniqueModule& owned = OwnedResourceModule();
     return owned ? owned.get() : MainInstance();

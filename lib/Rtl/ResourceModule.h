@@ -14,6 +14,10 @@
 #include "UnitRegistry.h"
 
 HINSTANCE MainInstance();
+// The program's main icon (its group icon "MAINICON", never a translation module's) in the image
+// closest to edge pixels; the system's application icon when the program has none. Shared with
+// the system: never destroyed.
+HICON ProgramIcon(int edge);
 // The module in use: the one owned here, else the program.
 HINSTANCE ResourceInstance();
 // Puts module in place and owns it from here on; the module owned before is freed. An empty

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Application.h"
+#include "ResourceModule.h"
 #include "Timer.h"
 #include "Unattended.h"
 
@@ -112,6 +113,23 @@ TEST_F(Forms, AFormIsBuiltFromItsResourceAndItsTimerTicksThroughTheLoop) {
     Application->Run();
     EXPECT_EQ(form->ticks, 3);
     EXPECT_TRUE(Application->Terminated());
+}
+
+TEST_F(Forms, FormsAndTheApplicationWindowShowTheProgramsMainIcon) {
+    // This program carries the product's icon as "MAINICON" (RtlTests.rc).
+    const HICON big = ProgramIcon(::GetSystemMetrics(SM_CXICON));
+    const HICON small = ProgramIcon(::GetSystemMetrics(SM_CXSMICON));
+    ASSERT_NE(big, ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)));
+    const int edge = ::GetSystemMetrics(SM_CXICON);
+    const HANDLE loaded = ::LoadImageW(MainInstance(), L"MAINICON", IMAGE_ICON, edge, edge, LR_SHARED);
+    EXPECT_EQ(big, static_cast<HICON>(loaded));
+
+    TTestForm* form = nullptr;
+    Application->CreateForm(form);
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(form->Handle(), WM_GETICON, ICON_BIG, 0)), big);
+    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(form->Handle(), WM_GETICON, ICON_SMALL, 0)), small);
+    EXPECT_EQ(reinterpret_cast<HICON>(::GetClassLongPtrW(Application->Handle(), GCLP_HICON)), big);
 }
 
 TEST_F(Forms, AnExceptionInAnEventReachesTheApplicationsExceptionEvent) {

@@ -2,6 +2,7 @@
 // images it must refuse.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "PeImageBuilder.h"
@@ -46,6 +47,23 @@ TEST(PeSectionAppender, RefusesWhatItCannotDoCleanly) {
     ImageBuilder crowded(false);
     crowded.Put32(0x58 + 224 + 20, 0x1B0); // .text's raw data starts right after the section table
     EXPECT_THROW(AppendPeSection(crowded.File(), "TRACEDBG", Payload), std::runtime_error);
+}
+
+TEST(PeSectionAppender, AStrippedImageGetsBackTheLinkersTimeStamp) {
+    for (const bool is64 : {false, true}) {
+        ImageBuilder linked(is64);
+        linked.Put32(0x40 + 4 + 4, 0); // the link left the time stamp 0
+        const std::vector<uint8_t> linkedFile = linked.File();
+        ImageBuilder stripped(is64);
+        stripped.Put32(0x40 + 4 + 4, 0x6757A5D4); // what objcopy writes: the clock
+        std::vector<uint8_t> image = stripped.File();
+        std::vector<uint8_t> expected = image;
+        std::fill_n(expected.begin() + 0x48, 4, 0);
+        KeepLinkTimeStamp(linkedFile, image);
+        EXPECT_EQ(image, expected) << "only the time stamp changes";
+    }
+    std::vector<uint8_t> notAnImage(100, 0);
+    EXPECT_THROW(KeepLinkTimeStamp(ImageBuilder(false).File(), notAnImage), std::runtime_error);
 }
 
 TEST(PeSectionAppender, TheChecksumIsTheFoldedWordSumPlusTheLength) {

@@ -36,6 +36,16 @@ uint32_t PeChecksum(std::span<const uint8_t> image, size_t checksumOffset) {
     return static_cast<uint32_t>(sum + image.size());
 }
 
+void KeepLinkTimeStamp(std::span<const uint8_t> linked, std::vector<uint8_t>& image) {
+    const auto from = TTracePeImage::Read(linked, TPeLayout::File);
+    const auto to = TTracePeImage::Read(image, TPeLayout::File);
+    if (!from || !to)
+        throw std::runtime_error("not a PE image");
+    constexpr size_t TimeDateStamp = 4; // after Machine and NumberOfSections
+    std::copy_n(linked.begin() + static_cast<ptrdiff_t>(from->FileHeaderOffset() + TimeDateStamp), 4,
+                image.begin() + static_cast<ptrdiff_t>(to->FileHeaderOffset() + TimeDateStamp));
+}
+
 std::vector<uint8_t> AppendPeSection(std::span<const uint8_t> image, const std::string& name,
                                      std::span<const uint8_t> data, uint32_t characteristics) {
     const auto pe = TTracePeImage::Read(image, TPeLayout::File);

@@ -17,5 +17,10 @@ std::vector<uint8_t> AppendPeSection(std::span<const uint8_t> image, const std::
                                      std::span<const uint8_t> data,
                                      uint32_t characteristics = ReadOnlyDataSection);
 
+// `image` with the COFF header's time stamp of `linked`: objcopy writes the clock's time into every
+// PE image it writes, which would make each strip of the same link differ. Raises
+// std::runtime_error when either is no PE image. The checksum is left to AppendPeSection.
+void KeepLinkTimeStamp(std::span<const uint8_t> linked, std::vector<uint8_t>& image);
+
 // The PE header checksum of an image whose checksum field lies at `checksumOffset`.
 uint32_t PeChecksum(std::span<const uint8_t> image, size_t checksumOffset);

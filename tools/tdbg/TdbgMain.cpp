@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
                           ShellQuoted(stripped));
             base = ReadFile(stripped);
             std::remove(stripped.c_str());
+            KeepLinkTimeStamp(linked, base);
         }
         WriteFile(module, AppendPeSection(base, "TRACEDBG", data));
         std::cout << "tdbgc: " << module << ": " << content.Units.size() << " units, "
