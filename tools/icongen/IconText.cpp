@@ -31,9 +31,10 @@ std::optional<uint32_t> ParseRgb(const std::string& text) {
     return 0xFF000000u | value;
 }
 
+// Bytes beyond the value's four are zero (a field wider than 32 bits, or several zero fields).
 void PutLittleEndian(std::vector<uint8_t>& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+        out.push_back(i < 4 ? static_cast<uint8_t>(value >> (8 * i)) : 0);
 }
 
 // The image as an icon resource stores it: a bitmap header of twice the height (colour and mask
