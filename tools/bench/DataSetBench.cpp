@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "UnitRegistry.h"
 #include "VynLXDataSet.h"
 #include "VynLXUtils.h"
@@ -39,15 +40,7 @@ protected:
 };
 
 double MedianSeconds(const std::function<void()>& prepare, const std::function<void()>& measured) {
-    std::vector<double> seconds;
-    for (int run = 0; run < Runs; ++run) {
-        prepare();
-        const auto start = std::chrono::steady_clock::now();
-        measured();
-        seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(seconds.begin(), seconds.end());
-    return seconds[Runs / 2];
+    return bench::MedianSeconds(Runs, prepare, measured);
 }
 
 size_t PeakPrivateBytes() {
