@@ -31,7 +31,6 @@
 #include "VynLXUtils.h"
 #include "VynStdCtrls.h"
 #include "VynSysUtils.h"
-#include "VynSysUtilsPaths.h"
 #include "VynSystem.h"
 #include "VynTraceExceptDlg.h"
 #include "VynTrxDfmUtils.h"
@@ -50,10 +49,9 @@ enum TExitCode : int {
 };
 
 std::vector<WideString> CommandLineArguments() {
-    const char16_t* commandLine = reinterpret_cast<const char16_t*>(::GetCommandLineW());
     std::vector<WideString> arguments;
     for (int index = 1;; ++index) {
-        WideString argument = ParamStrOfCommandLine(commandLine, index);
+        WideString argument = ParamStrWide(index);
         if (argument.empty())
             return arguments;
         arguments.push_back(std::move(argument));
