@@ -514,16 +514,28 @@ std::basic_string<CharT> CurrencyText(long double value, int decimals, const Loc
 
 // The digits of value written backwards, ending at end; returns where they start. 64 bits need at most
 // 20 decimal digits.
-template <typename CharT> CharT* UnsignedDigits(uint64_t value, unsigned base, CharT* end) {
+// The digits of value in Base written backwards, ending at end; returns where they start.
+template <unsigned Base, typename CharT> CharT* DigitsInBase(uint64_t value, CharT* end) {
     // 64-bit division is a library call on 32-bit targets; most values fit 32 bits.
-    if (value <= UINT32_MAX) {
-        auto small = static_cast<uint32_t>(value);
-        do {
-            *--end = static_cast<CharT>("0123456789ABCDEF"[small % base]);
-            small /= base;
-        } while (small != 0);
-        return end;
+    while (value > UINT32_MAX) {
+        *--end = static_cast<CharT>("0123456789ABCDEF"[value % Base]);
+        value /= Base;
     }
+    auto small = static_cast<uint32_t>(value);
+    do {
+        *--end = static_cast<CharT>("0123456789ABCDEF"[small % Base]);
+        small /= Base;
+    } while (small != 0);
+    return end;
+}
+
+template <typename CharT> CharT* UnsignedDigits(uint64_t value, unsigned base, CharT* end) {
+    // Division by a divisor known at compile time is a multiplication; by a variable one it is the
+    // slowest instruction there is, once per digit. Decimal is nearly every call.
+    if (base == 10)
+        return DigitsInBase<10>(value, end);
+    if (base == 16)
+        return DigitsInBase<16>(value, end);
     do {
         *--end = static_cast<CharT>("0123456789ABCDEF"[value % base]);
         value /= base;
@@ -624,7 +636,7 @@ private:
             out.push_back('-');
         if (directive.Precision && static_cast<size_t>(*directive.Precision) > count)
             out.append(static_cast<size_t>(*directive.Precision) - count, static_cast<CharT>('0'));
-        out.append(first, static_cast<size_t>(end - first));
+        AppendRun(out, first, count);
     }
 
     String FloatText(const TFormatDirective& directive, long double value) {
@@ -691,7 +703,7 @@ private:
             }
             text = text.substr(0, keep);
         }
-        out.append(text);
+        AppendRun(out, text.data(), text.size());
         return true;
     }
 

@@ -120,6 +120,19 @@ TWideFormatRoutine SetWideFormatRoutine(TWideFormatRoutine routine);
 WideString WideFormatBuiltIn(const WideString& format, const std::vector<TVarRec>& args,
                              const TFormatSettings& settings);
 
+// Appends count units from first. Runs of a few units (the text between fields, most numbers) are
+// written one by one into the reserved space: on the 32-bit Windows runtime the library copy an
+// append makes costs more than the units it copies, and formatting is made of such runs.
+template <typename CharT> void AppendRun(std::basic_string<CharT>& out, const CharT* first, size_t count) {
+    constexpr size_t ShortRun = 16;
+    if (count > ShortRun || out.capacity() - out.size() < count) {
+        out.append(first, count);
+        return;
+    }
+    for (size_t i = 0; i < count; ++i)
+        out.push_back(first[i]);
+}
+
 // The built-in wide formatter writing into a caller's buffer: at most capacity units (no terminating
 // zero), returning how many were written. It never calls the installed routine, so that routine may
 // use it.

@@ -244,6 +244,28 @@ bool FloatSymbolsAreAscii(const TFormatSettings& settings) {
            std::all_of(settings.CurrencyString.begin(), settings.CurrencyString.end(), ascii);
 }
 
+enum class DirectType { Unknown, Float, Other };
+
+// A switch, not a search of a list of letters: this runs for every field of every message.
+DirectType DirectTypeOf(char16_t type) {
+    switch (type) {
+    case u'e':
+    case u'f':
+    case u'g':
+    case u'm':
+    case u'n':
+        return DirectType::Float;
+    case u'd':
+    case u'p':
+    case u's':
+    case u'u':
+    case u'x':
+        return DirectType::Other;
+    default:
+        return DirectType::Unknown;
+    }
+}
+
 // Up to six digits, as the specifier parser allows; nothing when there are none or more.
 std::optional<int> ReadCount(std::u16string_view format, size_t& position) {
     int value = 0;
@@ -276,7 +298,7 @@ std::optional<WideString> FormatWideDirectly(std::u16string_view format, const s
             out.append(format.substr(position));
             break;
         }
-        out.append(format.substr(position, percent - position));
+        AppendRun(out, format.data() + position, percent - position);
         position = percent + 1;
         if (position == format.size() || format[position] == u' ')
             return std::nullopt;
@@ -325,9 +347,10 @@ std::optional<WideString> FormatWideDirectly(std::u16string_view format, const s
         if (static_cast<size_t>(argumentIndex) >= args.size())
             return std::nullopt;
 
-        if (std::u16string_view(u"defgmnpsux").find(directive.Type) == std::u16string_view::npos)
+        const DirectType kind = DirectTypeOf(directive.Type);
+        if (kind == DirectType::Unknown)
             return std::nullopt;
-        if (std::u16string_view(u"efgmn").find(directive.Type) != std::u16string_view::npos) {
+        if (kind == DirectType::Float) {
             if (!asciiSymbols)
                 asciiSymbols = FloatSymbolsAreAscii(settings);
             if (!*asciiSymbols)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <optional>
 #include <random>
 #include <string>
@@ -324,8 +325,11 @@ TEST(FormatWide, EveryFormatGivesWhatTheGeneralPathGives) {
         u"%1234567d", u"%.f",    u"%5-3d",  u"%-",     u"%:",
         u"%1:2:d",    u"%0:-6s", u"%06.2f", u"\u0416", WideString(1, u'\0')};
     const std::vector<TVarRec> pool = {
-        7,      -42,     int64_t{-5000000000}, 2.5, -0.125,    1234567.891, 1e300,
-        "ansi", u"wide", u"\U0001F600x",       'c', u'\u0416', nullptr,     3u};
+        7, -42, int64_t{-5000000000}, 2.5, -0.125, 1234567.891, 1e300, "ansi", u"wide", u"\U0001F600x", 'c',
+        u'\u0416', nullptr, 3u,
+        // Runs on either side of the length copied unit by unit, and one beyond what is reserved.
+        u"0123456789abcdef", u"0123456789abcdefg", WideString(300, u'w'),
+        std::numeric_limits<uint64_t>::max(), std::numeric_limits<int64_t>::min()};
     TFormatSettings plain;
     TFormatSettings comma;
     comma.DecimalSeparator = u',';
