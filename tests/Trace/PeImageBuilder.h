@@ -11,7 +11,7 @@
 
 class ImageBuilder {
 public:
-    explicit ImageBuilder(bool is64) : is64_(is64), bytes_(0x600, 0) {
+    explicit ImageBuilder(bool is64) : bytes_(0x600, 0) {
         Put16(0, 0x5A4D);
         Put32(0x3C, 0x40);
         Put32(0x40, 0x00004550);
@@ -99,6 +99,5 @@ private:
         Put32(at + 20, raw);
         Put32(at + 36, 0x40000040);
     }
-    bool is64_;
     std::vector<uint8_t> bytes_;
 };

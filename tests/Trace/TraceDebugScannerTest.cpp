@@ -255,7 +255,7 @@ TEST(TraceDebugScanner, NamesRoundTripThroughTheWriterInTheirShortestExactForm) 
         ASSERT_TRUE(scanner.ValidFormat()) << name;
         EXPECT_EQ(scanner.ModuleName(), name.substr(0, MaxNameLength)) << name;
     }
-    EXPECT_EQ(PackTraceDebugName("Ferrule")[0] & 0x3F, 16u) << "identifiers are packed";
+    EXPECT_EQ(PackTraceDebugName("Ferrule")[0] & 0x3F, 16) << "identifiers are packed";
     EXPECT_EQ(PackTraceDebugName("@Ferrule")[0], 2);
     EXPECT_EQ(PackTraceDebugName("a::b")[0], 1) << "anything else is stored plain";
 }

@@ -11,7 +11,6 @@ namespace {
 
 constexpr uint16_t I386Machine = 0x14C;
 constexpr uint16_t FunctionType = 0x20;
-constexpr uint64_t CustomaryCodeStart = 0x1000;
 
 std::string BaseName(std::string_view path) {
     const size_t slash = path.find_last_of("/\\");
