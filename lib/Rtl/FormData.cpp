@@ -23,7 +23,7 @@ using namespace FloatText;
 
 const TFormProperty* FindPropertyIn(const std::vector<TFormProperty>& properties, const AnsiString& name) {
     for (const TFormProperty& property : properties) {
-        if (SameTextAscii(property.Name, name))
+        if (EqualsIgnoringAsciiCase(property.Name, name))
             return &property;
     }
     return nullptr;
@@ -217,9 +217,9 @@ const AnsiString& TFormValue::AsBinary() const {
 // Written out member by member: a defaulted comparison of a type that holds a vector of itself
 // crashes clang 14 and 16.
 bool TFormValue::operator==(const TFormValue& other) const {
-    return Type == other.Type && Integer == other.Integer && Float == other.Float && Extended == other.Extended &&
-           Text == other.Text && Wide == other.Wide && SetItems == other.SetItems && List == other.List &&
-           Collection == other.Collection;
+    return Type == other.Type && Integer == other.Integer && Float == other.Float &&
+           Extended == other.Extended && Text == other.Text && Wide == other.Wide &&
+           SetItems == other.SetItems && List == other.List && Collection == other.Collection;
 }
 
 bool TFormProperty::operator==(const TFormProperty& other) const {
@@ -245,7 +245,7 @@ const TFormProperty* TFormObject::FindProperty(const AnsiString& name) const {
 
 const TFormObject* TFormObject::FindChild(const AnsiString& name) const {
     for (const TFormObject& child : Children) {
-        if (SameTextAscii(child.Name, name))
+        if (EqualsIgnoringAsciiCase(child.Name, name))
             return &child;
     }
     return nullptr;

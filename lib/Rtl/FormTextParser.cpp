@@ -262,7 +262,7 @@ bool IsSymbol(const Token& token, char symbol) {
 }
 
 bool IsKeyword(const Token& token, std::string_view keyword) {
-    return token.Kind == TokenKind::Ident && SameTextAscii(token.Text, keyword);
+    return token.Kind == TokenKind::Ident && EqualsIgnoringAsciiCase(token.Text, keyword);
 }
 
 bool IsObjectKeyword(const Token& token) {
@@ -340,9 +340,9 @@ private:
         const Token keyword = lexer_.Next();
         NestingGuard guard(depth_, TooDeep(keyword.Line));
         TFormObject object;
-        if (SameTextAscii(keyword.Text, "inherited"))
+        if (EqualsIgnoringAsciiCase(keyword.Text, "inherited"))
             object.Flags = ffInherited;
-        else if (SameTextAscii(keyword.Text, "inline"))
+        else if (EqualsIgnoringAsciiCase(keyword.Text, "inline"))
             object.Flags = ffInline;
         const Token first = ExpectIdent();
         if (IsSymbol(lexer_.Peek(), ':')) {
@@ -395,11 +395,11 @@ private:
         case TokenKind::String:
             return TFormValue::FromText(ReadStringExpression(lexer_, std::move(token)));
         case TokenKind::Ident:
-            if (SameTextAscii(token.Text, "True"))
+            if (EqualsIgnoringAsciiCase(token.Text, "True"))
                 return TFormValue::FromBoolean(true);
-            if (SameTextAscii(token.Text, "False"))
+            if (EqualsIgnoringAsciiCase(token.Text, "False"))
                 return TFormValue::FromBoolean(false);
-            if (SameTextAscii(token.Text, "nil"))
+            if (EqualsIgnoringAsciiCase(token.Text, "nil"))
                 return TFormValue::Nil();
             return TFormValue::FromIdent(std::move(token.Text));
         case TokenKind::Binary:
@@ -509,7 +509,7 @@ private:
             if (negativeExponent)
                 exponent = -exponent;
         }
-        const char suffix = pos < lexeme.size() ? LowerAscii(lexeme[pos]) : '\0';
+        const char suffix = pos < lexeme.size() ? AsciiLower(lexeme[pos]) : '\0';
         const DecimalNumber decimal = NormalizeDecimal(std::move(digits), exponent - fractionDigits);
 
         TFormValue value;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "AsciiText.h"
 #include "Assertions.h"
 #include "Exceptions.h"
 #include "FormData.h"
@@ -39,20 +40,6 @@ std::string_view TrimRight(std::string_view text) {
 
 std::string_view Trim(std::string_view text) {
     return TrimLeft(TrimRight(text));
-}
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    }
-    return true;
 }
 
 // Lines end at CR LF, CR or LF; a break at the very end opens no further line.
@@ -131,7 +118,7 @@ private:
         if (!lines.Has(index))
             RaiseParseError("Object " + object.Name + " has no ending.", lines.NumberOf(index));
         const std::string_view last = Trim(lines.Lines[index]);
-        if (!SameText(last, "end"))
+        if (!EqualsIgnoringAsciiCase(last, "end"))
             RaiseParseError("Object " + object.Name + " ended with \"" + AnsiString(last) + "\".",
                             lines.NumberOf(index));
         ++index;
@@ -145,7 +132,7 @@ private:
         if (lines.Has(index))
             header = Trim(lines.Lines[index++]);
         if (itemName) {
-            if (!SameText(header, "item"))
+            if (!EqualsIgnoringAsciiCase(header, "item"))
                 Raise<Exception>("Collection Item (" + *itemName +
                                      ") must be = 'item': " + AnsiString(header),
                                  headerNumber);
@@ -205,8 +192,8 @@ private:
     }
 
     void ReadFormList(const TDfmProperty& property, size_t lineNumber) {
-        const bool translatable = SameText(property.Name, "VynTranslatableProps.WideStrings");
-        if (!translatable && !SameText(property.Name, "VynInlineClasses.WideStrings"))
+        const bool translatable = EqualsIgnoringAsciiCase(property.Name, "VynTranslatableProps.WideStrings");
+        if (!translatable && !EqualsIgnoringAsciiCase(property.Name, "VynInlineClasses.WideStrings"))
             return;
         std::vector<WideString> entries;
         try {
@@ -231,10 +218,10 @@ private:
         if (items.Count() < 2)
             Raise<Exception>("Collection Property must have 2 lines (" + property.Value + ").", lineNumber);
         const std::string_view first = Trim(items.Lines.front());
-        if (!SameText(first, "<"))
+        if (!EqualsIgnoringAsciiCase(first, "<"))
             Raise<Exception>("Collection must start with \"<\": '" + AnsiString(first) + "'", lineNumber);
         const std::string_view last = Trim(items.Lines.back());
-        if (!SameText(last, "end>"))
+        if (!EqualsIgnoringAsciiCase(last, "end>"))
             Raise<Exception>("Collection must end with \"end>\": '" + AnsiString(last) + "'",
                              items.NumberOf(items.Count() - 1));
         // The opening line goes and the closing "end>" ends the last item.
@@ -259,7 +246,7 @@ private:
         for (;;) {
             if (!lines.Has(index))
                 RaiseParseError("No more strings to find objects.", lines.NumberOf(index));
-            if (SameText(Trim(lines.Lines[index]), "end"))
+            if (EqualsIgnoringAsciiCase(Trim(lines.Lines[index]), "end"))
                 return;
             auto child = std::make_unique<TDfmObject>();
             TDfmObject& parsed = *child;
@@ -318,8 +305,8 @@ struct CaseInsensitiveLess {
     bool operator()(const AnsiString& a, const AnsiString& b) const {
         const size_t common = std::min(a.size(), b.size());
         for (size_t i = 0; i < common; ++i) {
-            const char x = LowerAscii(a[i]);
-            const char y = LowerAscii(b[i]);
+            const char x = AsciiLower(a[i]);
+            const char y = AsciiLower(b[i]);
             if (x != y)
                 return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
         }

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "AsciiText.h"
+
 namespace {
 
 constexpr TShortCut KeyMask = 0x00FF;
@@ -53,24 +55,10 @@ std::optional<WideString> KeyName(uint8_t code) {
     return std::nullopt;
 }
 
-char16_t LowerAscii(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-}
-
-bool SameAsciiText(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
 std::optional<uint8_t> KeyCodeOf(std::u16string_view name) {
     for (unsigned code = 1; code <= 0xFF; ++code) {
         const std::optional<WideString> candidate = KeyName(static_cast<uint8_t>(code));
-        if (candidate && SameAsciiText(*candidate, name))
+        if (candidate && EqualsIgnoringAsciiCase(*candidate, name))
             return static_cast<uint8_t>(code);
     }
     return std::nullopt;
@@ -103,7 +91,7 @@ std::optional<TShortCut> TextToShortCutWide(const WideString& text) {
         found = false;
         for (const Modifier& modifier : Modifiers) {
             if (rest.size() > modifier.Name.size() &&
-                SameAsciiText(rest.substr(0, modifier.Name.size()), modifier.Name)) {
+                EqualsIgnoringAsciiCase(rest.substr(0, modifier.Name.size()), modifier.Name)) {
                 if ((modifiers & modifier.Bit) != 0)
                     return std::nullopt;
                 modifiers |= modifier.Bit;

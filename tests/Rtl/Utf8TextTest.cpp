@@ -1,4 +1,4 @@
-#include "FormDataShared.h"
+#include "Utf8Text.h"
 
 #include <optional>
 #include <string>
@@ -8,7 +8,6 @@
 
 namespace {
 
-using namespace FormDataShared;
 using namespace std::string_view_literals;
 
 TEST(Utf8Text, OnlyTheShortestFormOfAScalarValueIsAccepted) {

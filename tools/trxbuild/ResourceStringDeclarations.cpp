@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "AsciiText.h"
+
 namespace {
 
 bool IsIdentStart(char c) {
@@ -16,19 +18,6 @@ bool IsIdentifier(std::string_view text) {
         return false;
     for (char c : text)
         if (!IsIdentChar(c))
-            return false;
-    return true;
-}
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
             return false;
     return true;
 }
@@ -206,7 +195,7 @@ TUnitResourceStrings ParseResourceStringDeclarations(const std::string& path, st
             throw EDeclarationError(path, lineNumber, "a declaration starts at the beginning of its line");
         TResourceStringDeclaration declaration = LineParser(path, lineNumber, line).Declaration();
         for (const TResourceStringDeclaration& earlier : unit.Strings)
-            if (SameTextAscii(earlier.Name, declaration.Name))
+            if (EqualsIgnoringAsciiCase(earlier.Name, declaration.Name))
                 throw EDeclarationError(path, lineNumber,
                                         declaration.Name + " is declared on line " +
                                             std::to_string(earlier.Line) +

@@ -4,16 +4,13 @@
 #include <cstdio>
 #include <set>
 
+#include "AsciiText.h"
 #include "TranslationResources.h"
 
 namespace {
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string LowerAscii(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return LowerAscii(c); });
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return AsciiLower(c); });
     return text;
 }
 

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "AsciiText.h"
+#include "Utf8Text.h"
 
 namespace {
 
@@ -26,65 +27,6 @@ std::u16string_view TrimAscii(std::u16string_view text) {
     while (!text.empty() && IsAsciiSpace(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-void AppendUtf16(WideString& out, uint32_t codePoint) {
-    if (codePoint < 0x10000) {
-        out.push_back(static_cast<char16_t>(codePoint));
-    } else {
-        codePoint -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
-    }
-}
-
-// Strict UTF-8: no overlong forms, no encoded surrogates, nothing beyond U+10FFFF, no truncated
-// sequence. Nothing when the bytes are not well-formed.
-std::optional<WideString> DecodeUtf8(std::string_view bytes) {
-    WideString out;
-    out.reserve(bytes.size());
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-            out.push_back(lead);
-            ++i;
-            continue;
-        }
-        size_t trailing = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            trailing = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            trailing = 2;
-            if (lead == 0xE0)
-                low = 0xA0;
-            if (lead == 0xED)
-                high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            trailing = 3;
-            if (lead == 0xF0)
-                low = 0x90;
-            if (lead == 0xF4)
-                high = 0x8F;
-        } else {
-            return std::nullopt;
-        }
-        if (trailing > bytes.size() - i - 1)
-            return std::nullopt;
-        uint32_t codePoint = lead & (0x3Fu >> trailing);
-        for (size_t k = 1; k <= trailing; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            const unsigned char lowest = k == 1 ? low : 0x80;
-            const unsigned char highest = k == 1 ? high : 0xBF;
-            if (next < lowest || next > highest)
-                return std::nullopt;
-            codePoint = codePoint << 6 | (next & 0x3Fu);
-        }
-        AppendUtf16(out, codePoint);
-        i += trailing + 1;
-    }
-    return out;
 }
 
 std::optional<uint32_t> HexDigitValue(char ch) {
@@ -230,7 +172,7 @@ private:
             if ((byte < 0x20 && ch != '\t') || byte == 0x7F)
                 Fail(lineNumber_, "a control character in a comment");
         }
-        std::optional<WideString> decoded = DecodeUtf8(text);
+        std::optional<WideString> decoded = Utf8ToUtf16(text);
         if (!decoded)
             Fail(lineNumber_, "the comment is no well-formed UTF-8");
         return std::move(*decoded);
@@ -415,7 +357,7 @@ private:
     }
 
     WideString DecodeString(const std::string& bytes, size_t line, const char* keyword) const {
-        std::optional<WideString> decoded = DecodeUtf8(bytes);
+        std::optional<WideString> decoded = Utf8ToUtf16(bytes);
         if (!decoded)
             Fail(line, std::string("the ") + keyword + " text is no well-formed UTF-8");
         return std::move(*decoded);
@@ -467,24 +409,6 @@ private:
     const std::string subject = (entry.HasContext ? "msgctxt \"" : "msgid \"") +
                                 PrintableAscii(entry.HasContext ? entry.Context : entry.MsgId);
     throw EConvertError("Cannot write the .po entry " + subject + "\": " + what);
-}
-
-void AppendUtf8(std::string& out, uint32_t codePoint) {
-    if (codePoint < 0x80) {
-        out.push_back(static_cast<char>(codePoint));
-    } else if (codePoint < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
-        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    } else if (codePoint < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    }
 }
 
 // The code points of a text; nothing when it holds an unpaired surrogate.
