@@ -17,6 +17,7 @@ set(RTL_PORTABLE_SOURCES
     ${RTL_PORTABLE_DIR}/MaskFormat.cpp
     ${RTL_PORTABLE_DIR}/Random.cpp
     ${RTL_PORTABLE_DIR}/Streams.cpp
+    ${RTL_PORTABLE_DIR}/StringTableEntry.cpp
     ${RTL_PORTABLE_DIR}/StringLists.cpp
     ${RTL_PORTABLE_DIR}/TextConversion.cpp
     ${RTL_PORTABLE_DIR}/Unattended.cpp

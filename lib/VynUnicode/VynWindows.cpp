@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <set>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "AsciiText.h"
 #include "Handles.h"
 #include "OSError.h"
+#include "StringTableEntry.h"
 #include "SystemLibraries.h"
 #include "VynClasses.h"
 #include "VynSysUtils.h"
@@ -22,15 +25,16 @@ AnsiString Narrow(const char16_t* text) {
 }
 
 // The text for an optional ANSI argument: null for a null or empty one.
-const char* NullIfEmpty(const AnsiString& text) { return text.empty() ? nullptr : text.c_str(); }
+const char* NullIfEmpty(const AnsiString& text) {
+    return text.empty() ? nullptr : text.c_str();
+}
 
 WideString Widen(const char* text, size_t length) {
     return AnsiToWideCP(AnsiString(text, length), DefaultCodePage);
 }
 
 // Copies wide text into a fixed field, cut to leave room for the terminator.
-template <size_t N>
-void CopyIntoField(WCHAR (&field)[N], const WideString& text) {
+template <size_t N> void CopyIntoField(WCHAR (&field)[N], const WideString& text) {
     const size_t count = std::min(text.size(), N - 1);
     std::memcpy(field, text.data(), count * sizeof(WCHAR));
     field[count] = 0;
@@ -41,8 +45,9 @@ void WidenFindData(const WIN32_FIND_DATAA& ansi, WIN32_FIND_DATAW* wide) {
     static_assert(offsetof(WIN32_FIND_DATAA, cFileName) == 44 && offsetof(WIN32_FIND_DATAW, cFileName) == 44);
     std::memcpy(wide, &ansi, 44);
     CopyIntoField(wide->cFileName, Widen(ansi.cFileName, strnlen(ansi.cFileName, sizeof ansi.cFileName)));
-    CopyIntoField(wide->cAlternateFileName,
-                  Widen(ansi.cAlternateFileName, strnlen(ansi.cAlternateFileName, sizeof ansi.cAlternateFileName)));
+    CopyIntoField(
+        wide->cAlternateFileName,
+        Widen(ansi.cAlternateFileName, strnlen(ansi.cAlternateFileName, sizeof ansi.cAlternateFileName)));
 }
 
 // The units of a double-zero-terminated list up to and including its last string's terminator.
@@ -133,7 +138,8 @@ HANDLE VynCreateFileW(const char16_t* fileName, DWORD access, DWORD shareMode, S
                       DWORD creation, DWORD flags, HANDLE templateFile) {
     if (VynPlatformIsNT)
         return ::CreateFileW(WinText(fileName), access, shareMode, security, creation, flags, templateFile);
-    return ::CreateFileA(Narrow(fileName).c_str(), access, shareMode, security, creation, flags, templateFile);
+    return ::CreateFileA(Narrow(fileName).c_str(), access, shareMode, security, creation, flags,
+                         templateFile);
 }
 
 DWORD VynGetFileAttributesW(const char16_t* fileName) {
@@ -163,10 +169,11 @@ BOOL VynDeleteFileW(const char16_t* fileName) {
 BOOL VynGetDiskFreeSpaceW(const char16_t* rootPath, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
                           DWORD* freeClusters, DWORD* totalClusters) {
     if (VynPlatformIsNT)
-        return ::GetDiskFreeSpaceW(WinText(rootPath), sectorsPerCluster, bytesPerSector, freeClusters, totalClusters);
+        return ::GetDiskFreeSpaceW(WinText(rootPath), sectorsPerCluster, bytesPerSector, freeClusters,
+                                   totalClusters);
     const AnsiString root = Narrow(rootPath);
-    return ::GetDiskFreeSpaceA(rootPath ? root.c_str() : nullptr, sectorsPerCluster, bytesPerSector, freeClusters,
-                               totalClusters);
+    return ::GetDiskFreeSpaceA(rootPath ? root.c_str() : nullptr, sectorsPerCluster, bytesPerSector,
+                               freeClusters, totalClusters);
 }
 
 HMODULE VynLoadLibraryW(const char16_t* fileName) {
@@ -183,10 +190,12 @@ HMODULE VynLoadLibraryExW(const char16_t* fileName, HANDLE reserved, DWORD flags
 
 DWORD VynGetFileVersionInfoSizeW(const char16_t* fileName, DWORD* handle) {
     if (VynPlatformIsNT) {
-        const auto sizeOf = VersionLibrary().Find<decltype(&::GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
+        const auto sizeOf =
+            VersionLibrary().Find<decltype(&::GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
         return sizeOf != nullptr ? sizeOf(WinText(fileName), handle) : 0;
     }
-    const auto sizeOf = VersionLibrary().Find<decltype(&::GetFileVersionInfoSizeA)>("GetFileVersionInfoSizeA");
+    const auto sizeOf =
+        VersionLibrary().Find<decltype(&::GetFileVersionInfoSizeA)>("GetFileVersionInfoSizeA");
     return sizeOf != nullptr ? sizeOf(Narrow(fileName).c_str(), handle) : 0;
 }
 
@@ -227,7 +236,8 @@ BOOL VynFindNextFileW(HANDLE find, WIN32_FIND_DATAW* findData) {
 
 DWORD VynGetFullPathNameW(const char16_t* fileName, DWORD capacity, char16_t* buffer, char16_t** filePart) {
     if (VynPlatformIsNT)
-        return ::GetFullPathNameW(WinText(fileName), capacity, WinBuffer(buffer), reinterpret_cast<WCHAR**>(filePart));
+        return ::GetFullPathNameW(WinText(fileName), capacity, WinBuffer(buffer),
+                                  reinterpret_cast<WCHAR**>(filePart));
     char ansi[520] = {};
     char* ansiFilePart = nullptr;
     const DWORD length = ::GetFullPathNameA(Narrow(fileName).c_str(), sizeof ansi, ansi, &ansiFilePart);
@@ -243,8 +253,8 @@ DWORD VynGetFullPathNameW(const char16_t* fileName, DWORD capacity, char16_t* bu
     }
     const DWORD result = CopyBufferResult(capacity, buffer, AnsiString(ansi, length), CopyEmptyWhenTooSmall);
     if (filePart != nullptr && ansiFilePart != nullptr && result < capacity) {
-        const size_t offset = AnsiToWideCP(AnsiString(ansi, static_cast<size_t>(ansiFilePart - ansi)),
-                                           DefaultCodePage).size();
+        const size_t offset =
+            AnsiToWideCP(AnsiString(ansi, static_cast<size_t>(ansiFilePart - ansi)), DefaultCodePage).size();
         *filePart = buffer + offset;
     }
     return result;
@@ -519,33 +529,22 @@ int VynLoadStringW(HINSTANCE module, UINT identifier, char16_t* buffer, int capa
         return ::LoadStringW(module, identifier, WinBuffer(buffer), capacity);
     if ((identifier & 0xFFFF0000u) == 0xFFFF0000u)
         identifier = 0u - identifier;
-    HRSRC info = ::FindResourceA(module, MAKEINTRESOURCEA((identifier >> 4) + 1), reinterpret_cast<LPCSTR>(RT_STRING));
+    HRSRC info =
+        ::FindResourceA(module, MAKEINTRESOURCEA((identifier >> 4) + 1), reinterpret_cast<LPCSTR>(RT_STRING));
     if (info == nullptr)
         return 0;
     HGLOBAL data = ::LoadResource(module, info);
     const auto* block = data != nullptr ? static_cast<const uint8_t*>(::LockResource(data)) : nullptr;
     if (block == nullptr)
         return 0;
-    // The block comes from a module that may be damaged: every length is checked against its size.
-    const size_t blockUnits = ::SizeofResource(module, info) / 2;
-    size_t at = 0;
-    auto unitAt = [block](size_t index) {
-        char16_t unit;
-        std::memcpy(&unit, block + 2 * index, 2);
-        return unit;
-    };
-    for (UINT skip = identifier & 15; skip > 0; --skip) {
-        if (at >= blockUnits)
-            return 0;
-        at += 1 + unitAt(at);
-    }
-    if (at >= blockUnits)
+    const std::optional<TStringTableText> entry =
+        FindStringTableEntry(std::span(block, ::SizeofResource(module, info)), identifier & 15);
+    if (!entry)
         return 0;
-    const size_t length = std::min<size_t>(unitAt(at), blockUnits - at - 1);
     if (buffer == nullptr || capacity <= 0)
-        return static_cast<int>(length);
-    const size_t copied = std::min(static_cast<size_t>(capacity - 1), length);
-    std::memcpy(buffer, block + 2 * (at + 1), copied * 2);
+        return static_cast<int>(entry->Length);
+    const size_t copied = std::min(static_cast<size_t>(capacity - 1), entry->Length);
+    std::memcpy(buffer, block + entry->Offset, copied * 2);
     buffer[copied] = 0;
     return static_cast<int>(copied);
 }
