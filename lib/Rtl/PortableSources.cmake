@@ -23,4 +23,5 @@ set(RTL_PORTABLE_SOURCES
     ${RTL_PORTABLE_DIR}/Unattended.cpp
     ${RTL_PORTABLE_DIR}/UnitRegistry.cpp
     ${RTL_PORTABLE_DIR}/Utf8Text.cpp
+    ${RTL_PORTABLE_DIR}/VersionBlock.cpp
     ${RTL_PORTABLE_DIR}/WideCompare.cpp)

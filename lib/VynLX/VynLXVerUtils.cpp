@@ -3,35 +3,38 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <string_view>
 
 #include "ByteReader.h"
+#include "VersionBlock.h"
+#include "VynClasses.h"
 #include "VynFormatStrUtils.h"
 #include "VynLXUtils.h"
 #include "VynWindows.h"
 
 namespace {
 
-// A value of the block as a reader over its bytes alone. A value inside the block is cut to the
-// block's end. The ANSI path of the wrapper hands string values back as wide text of its own,
-// outside the block; those are whole by construction.
-std::optional<ByteReader> QueryValue(const TVersionInfoBlock& block, const WideString& subBlock,
-                                     size_t unitSize) {
-    void* value = nullptr;
-    UINT length = 0;
-    if (block.empty() || !VynVerQueryValueW(block.data(), subBlock.c_str(), &value, &length) ||
-        value == nullptr)
+// A value of the block as a reader over its bytes, which the block's own reader keeps inside it:
+// the block comes from a file on disk, so nothing in it is trusted.
+std::optional<ByteReader> QueryValue(const TVersionInfoBlock& block, std::u16string_view subBlock) {
+    const std::optional<VersionValue> value = FindVersionValue(block, subBlock);
+    if (!value)
         return std::nullopt;
-    const uint64_t bytes = uint64_t{length} * unitSize;
-    // Compared as addresses: the value need not lie in the block's object at all.
-    const auto address = reinterpret_cast<uintptr_t>(value);
-    const auto begin = reinterpret_cast<uintptr_t>(block.data());
-    if (address >= begin && address - begin < block.size()) {
-        ByteReader inBlock(block.data(), block.size());
-        inBlock.Seek(address - begin);
-        const uint64_t whole = inBlock.Remaining() / unitSize * unitSize;
-        return ByteReader(inBlock.ReadSpan(std::min(bytes, whole)));
-    }
-    return ByteReader(static_cast<const uint8_t*>(value), static_cast<size_t>(bytes));
+    return ByteReader(std::span(block).subspan(value->Offset, value->Size));
+}
+
+// A string value of the wide layout. Callers of VerQueryValueW count a string's length in
+// characters whatever its node's type says, so one marked binary still yields that many (cut to
+// the block): tools that write wType 0 for strings exist.
+std::optional<ByteReader> QueryWideString(const TVersionInfoBlock& block, std::u16string_view subBlock) {
+    const std::optional<VersionValue> value = FindVersionValue(block, subBlock);
+    if (!value)
+        return std::nullopt;
+    if (value->IsText)
+        return ByteReader(std::span(block).subspan(value->Offset, value->Size));
+    const size_t units = std::min(value->Length, (block.size() - value->Offset) / sizeof(char16_t));
+    return ByteReader(std::span(block).subspan(value->Offset, units * sizeof(char16_t)));
 }
 
 } // namespace
@@ -50,7 +53,7 @@ TVersionInfoBlock GetFileVersionInfoBlock(const WideString& path) {
 
 uint32_t GetFileTranslation(const WideString& path) {
     const TVersionInfoBlock block = GetFileVersionInfoBlock(path);
-    std::optional<ByteReader> value = QueryValue(block, u"\\VarFileInfo\\Translation", 1);
+    std::optional<ByteReader> value = QueryValue(block, u"\\VarFileInfo\\Translation");
     // The table holds (language, code page) pairs of 16-bit words; only the first counts.
     if (!value || value->Remaining() < 2 * sizeof(uint16_t))
         return 0;
@@ -71,20 +74,27 @@ WideString GetFileVersionString(const WideString& name, const WideString& path, 
     }
     const WideString subBlock =
         FormatWide(u"%s\\%.4x%.4x\\%s", {u"\\StringFileInfo", language, codePage, name});
-    std::optional<ByteReader> value = QueryValue(block, subBlock, sizeof(char16_t));
+    // Windows 9x hands GetFileVersionInfoA's callers the 16-bit layout, whose texts are ANSI.
+    if (VersionBlockLayoutOf(block) == VersionBlockLayout::Ansi16) {
+        std::optional<ByteReader> value = QueryValue(block, subBlock);
+        if (!value)
+            return WideString();
+        AnsiString text = value->ReadString(value->Remaining());
+        text.resize(std::min(text.size(), text.find('\0')));
+        return AnsiToWideCP(text, DefaultCodePage);
+    }
+    std::optional<ByteReader> value = QueryWideString(block, subBlock);
     if (!value)
         return WideString();
     WideString text = value->ReadWideString(value->Remaining() / sizeof(char16_t));
-    const size_t end = text.find(u'\0');
-    if (end != WideString::npos)
-        text.resize(end);
+    text.resize(std::min(text.size(), text.find(u'\0')));
     return text;
 }
 
 VS_FIXEDFILEINFO GetFixedFileInfo(const WideString& path) {
     VS_FIXEDFILEINFO info{};
     const TVersionInfoBlock block = GetFileVersionInfoBlock(path);
-    std::optional<ByteReader> value = QueryValue(block, u"\\", 1);
+    std::optional<ByteReader> value = QueryValue(block, u"\\");
     // A resource without the fixed record answers the root query with a shorter value (or none).
     if (value && value->Remaining() >= sizeof(info))
         value->ReadInto(&info, sizeof(info));

@@ -1,8 +1,11 @@
 // Reading version resources of files on disk, and writing component versions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "VersionResource.h"
 #include "VynLXVerUtils.h"
+#include "VynSysUtils.h"
 #include "WineTestSupport.h"
 
 namespace {
@@ -57,8 +60,9 @@ TEST_F(VersionFixture, AnExplicitPairIsUsedEvenWithoutATranslationTable) {
 
 TEST_F(VersionFixture, AStringStoredWithItsOwnZeroEndsThere) {
     TVersionResourceShape shape;
-    shape.StringTables = {{L"040904b0", {{L"CompanyName", std::wstring(L"Vendor\0", 7)},
-                                         {L"ProductName", std::wstring(L"Front\0Back", 10)}}}};
+    shape.StringTables = {{L"040904b0",
+                           {{L"CompanyName", std::wstring(L"Vendor\0", 7)},
+                            {L"ProductName", std::wstring(L"Front\0Back", 10)}}}};
     shape.Translations = {EnglishUnicode};
     const WideString path = Make(L"TrailingZero.dll", shape);
     EXPECT_EQ(GetFileVersionString(u"CompanyName", path, 0, 0), u"Vendor");
@@ -86,6 +90,50 @@ TEST_F(VersionFixture, AResourceWithoutTheFixedRecordHasNoVersion) {
     EXPECT_EQ(GetFileVersionString(u"ProductName", path, 0, 0), u"Produkt");
 }
 
+TEST_F(VersionFixture, StringsTypedBinaryStillReadWhole) {
+    TVersionResourceShape shape = TwoLanguages();
+    shape.StringsMarkedBinary = true;
+    const WideString path = Make(L"BinaryStrings.dll", shape);
+    EXPECT_EQ(GetFileVersionString(u"ProductName", path, 0, 0), u"Produkt");
+    EXPECT_EQ(GetFileVersionString(u"CompanyName", path, 0x0409, 0x04B0), u"Company");
+}
+
+// A resource cut short inside its string tables, the root still claiming the whole length: what
+// lies inside the block reads, nothing beyond it does.
+TEST_F(VersionFixture, AResourceCutShortReadsWhatItHolds) {
+    std::vector<uint8_t> block = BuildVersionResource(TwoLanguages());
+    // The fixed record and the first table's first value, up to the middle of the second.
+    const std::u16string firstValue = u"Produkt";
+    const auto text = reinterpret_cast<const uint8_t*>(firstValue.c_str());
+    const auto at = std::search(block.begin(), block.end(), text, text + 2 * firstValue.size());
+    ASSERT_NE(at, block.end());
+    block.resize(static_cast<size_t>(at - block.begin()) + 2 * (firstValue.size() + 1) + 40);
+    const std::wstring path = folder_.Path() + L"\\CutShort.dll";
+    CopyWithVersionResource(HostPath(STANDIN_DAO_PATH), path, block);
+    EXPECT_EQ(ReadFileVersion(Wide(path)), MakeComponentVersion(3, 51, 7, 9));
+    EXPECT_EQ(GetFileVersionString(u"ProductName", Wide(path), 0x0407, 0x04E4), u"Produkt");
+    EXPECT_EQ(GetFileVersionString(u"ProductName", Wide(path), 0x0409, 0x04B0), u"");
+    EXPECT_EQ(GetFileTranslation(Wide(path)), 0u);
+}
+
+// The Windows 9x entry points (GetFileVersionInfoA) hand the library a block it reads itself too.
+class AnsiVersionFixture : public VersionFixture {
+protected:
+    void SetUp() override { VynPlatformIsNT = false; }
+    void TearDown() override { VynPlatformIsNT = savedPlatform_; }
+
+private:
+    bool savedPlatform_ = VynPlatformIsNT;
+};
+
+TEST_F(AnsiVersionFixture, TheAnsiEntryPointsReadTheSameValues) {
+    const WideString path = Make(L"AnsiPath.dll", TwoLanguages());
+    EXPECT_EQ(GetFileTranslation(path), GermanWestern);
+    EXPECT_EQ(GetFileVersionString(u"CompanyName", path, 0, 0), u"Firma");
+    EXPECT_EQ(GetFileVersionString(u"ProductName", path, 0x0409, 0x04B0), u"Product");
+    EXPECT_EQ(ReadFileVersion(path), MakeComponentVersion(3, 51, 7, 9));
+}
+
 TEST(VersionInformation, AFileWithoutVersionResourceGivesNothing) {
     const WideString path = Wide(HostPath(NOT_A_LIBRARY_PATH));
     EXPECT_TRUE(GetFileVersionInfoBlock(path).empty());
@@ -96,7 +144,8 @@ TEST(VersionInformation, AFileWithoutVersionResourceGivesNothing) {
 
 TEST(VersionInformation, AMissingFileIsAnInternalError) {
     const WideString path = Wide(SystemTemp()) + u"NoSuchFile.dll";
-    const std::string expected = "Internal Error: File does not exist: " + std::string(path.begin(), path.end());
+    const std::string expected =
+        "Internal Error: File does not exist: " + std::string(path.begin(), path.end());
     EXPECT_EQ(MessageOf([&] { GetFileVersionInfoBlock(path); }), expected);
     EXPECT_EQ(MessageOf([&] { ReadFileVersion(path); }), expected);
     EXPECT_EQ(MessageOf([&] { GetFileVersionString(u"ProductName", path, 1, 1); }), expected);
@@ -105,7 +154,8 @@ TEST(VersionInformation, AMissingFileIsAnInternalError) {
 TEST(VersionInformation, TheBuiltStandInsCarryTheirVersions) {
     EXPECT_EQ(ReadFileVersion(Wide(HostPath(STANDIN_DAO_PATH))), MakeComponentVersion(3, 60, 0, 0));
     EXPECT_EQ(ReadFileVersion(Wide(HostPath(STANDIN_DAO351_PATH))), MakeComponentVersion(3, 51, 0, 0));
-    EXPECT_EQ(GetFileVersionString(u"CompanyName", Wide(HostPath(STANDIN_DAO_PATH)), 0, 0), u"Ferrule project");
+    EXPECT_EQ(GetFileVersionString(u"CompanyName", Wide(HostPath(STANDIN_DAO_PATH)), 0, 0),
+              u"Ferrule project");
 }
 
 TEST(ComponentVersions, FourPartsInTheFourStyles) {

@@ -83,7 +83,8 @@ std::vector<uint8_t> BuildVersionResource(const TVersionResourceShape& shape) {
         for (const TVersionStringTable& table : shape.StringTables) {
             TNode tableNode{table.LanguageCodePage, 1, {}, 0, {}};
             for (const auto& [name, text] : table.Values) {
-                TNode value{name, 1, TextBytes(text), static_cast<uint16_t>(text.size() + 1), {}};
+                const uint16_t type = shape.StringsMarkedBinary ? 0 : 1;
+                TNode value{name, type, TextBytes(text), static_cast<uint16_t>(text.size() + 1), {}};
                 tableNode.Children.push_back(value);
             }
             info.Children.push_back(tableNode);
@@ -111,9 +112,9 @@ void CopyWithVersionResource(const std::wstring& source, const std::wstring& tar
     HANDLE update = ::BeginUpdateResourceW(target.c_str(), FALSE);
     if (update == nullptr)
         throw std::runtime_error("cannot open the fixture's resources");
-    const bool updated = ::UpdateResourceW(update, RT_VERSION, MAKEINTRESOURCEW(VS_VERSION_INFO),
-                                           MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                           const_cast<uint8_t*>(block.data()), static_cast<DWORD>(block.size()));
+    const bool updated = ::UpdateResourceW(
+        update, RT_VERSION, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+        const_cast<uint8_t*>(block.data()), static_cast<DWORD>(block.size()));
     // Ending the update also discards it when the change failed, so the handle never leaks.
     const bool written = ::EndUpdateResourceW(update, updated ? FALSE : TRUE);
     if (!updated || !written)

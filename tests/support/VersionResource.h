@@ -25,6 +25,9 @@ struct TVersionResourceShape {
     std::vector<TVersionStringTable> StringTables;
     // Language in the low 16 bits, code page in the high 16 bits; none leaves out VarFileInfo.
     std::vector<uint32_t> Translations;
+    // String values typed binary (wType 0) with their length still in characters, as some
+    // resource tools write them.
+    bool StringsMarkedBinary = false;
 };
 
 std::vector<uint8_t> BuildVersionResource(const TVersionResourceShape& shape);
