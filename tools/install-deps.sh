@@ -51,12 +51,12 @@ for attempt in 1 2 3; do
     echo "apt-get update failed (attempt $attempt of 3)" >&2
     [ "$attempt" -lt 3 ] && sleep 20
 done
-install() {
+apt_install() {
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "$@"
 }
 if [ ${#missing[@]} -gt 0 ]; then
-    install "${missing[@]}"
+    apt_install "${missing[@]}"
 fi
-if [ ${#missing_i386[@]} -gt 0 ] && ! install "${missing_i386[@]}"; then
+if [ ${#missing_i386[@]} -gt 0 ] && ! apt_install "${missing_i386[@]}"; then
     echo "install-deps: could not install ${missing_i386[*]}; the i686 run of the suite will be skipped" >&2
 fi
