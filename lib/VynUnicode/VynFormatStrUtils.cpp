@@ -172,9 +172,12 @@ bool TFormatStrParser::ParseSpecifier() {
     return true;
 }
 
-int32_t FormatTypeClass(std::u16string_view specifier) {
-    const char16_t last = specifier.empty() ? u'\0' : specifier.back();
-    switch (last) {
+namespace {
+
+// The type class of a conversion character in either case; nothing for any other character. A
+// switch: the one-pass formatter asks it for every field of every message.
+std::optional<int32_t> TypeClassOf(char16_t type) {
+    switch (type) {
     case u'd':
     case u'D':
     case u'u':
@@ -200,6 +203,15 @@ int32_t FormatTypeClass(std::u16string_view specifier) {
     case u'S':
         return FormatTypeString;
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+int32_t FormatTypeClass(std::u16string_view specifier) {
+    const char16_t last = specifier.empty() ? u'\0' : specifier.back();
+    if (const std::optional<int32_t> typeClass = TypeClassOf(last))
+        return *typeClass;
     const WideString character = specifier.empty() ? WideString() : WideString(1, last);
     throw TFormatInternalError(Format("Internal Error: Unexpected format type (%s)", {character}));
 }
@@ -242,28 +254,6 @@ bool FloatSymbolsAreAscii(const TFormatSettings& settings) {
     return ascii(settings.DecimalSeparator) &&
            (settings.ThousandSeparator == 0 || ascii(settings.ThousandSeparator)) &&
            std::all_of(settings.CurrencyString.begin(), settings.CurrencyString.end(), ascii);
-}
-
-enum class DirectType { Unknown, Float, Other };
-
-// A switch, not a search of a list of letters: this runs for every field of every message.
-DirectType DirectTypeOf(char16_t type) {
-    switch (type) {
-    case u'e':
-    case u'f':
-    case u'g':
-    case u'm':
-    case u'n':
-        return DirectType::Float;
-    case u'd':
-    case u'p':
-    case u's':
-    case u'u':
-    case u'x':
-        return DirectType::Other;
-    default:
-        return DirectType::Unknown;
-    }
 }
 
 // Up to six digits, as the specifier parser allows; nothing when there are none or more.
@@ -347,10 +337,10 @@ std::optional<WideString> FormatWideDirectly(std::u16string_view format, const s
         if (static_cast<size_t>(argumentIndex) >= args.size())
             return std::nullopt;
 
-        const DirectType kind = DirectTypeOf(directive.Type);
-        if (kind == DirectType::Unknown)
+        const std::optional<int32_t> typeClass = TypeClassOf(directive.Type);
+        if (!typeClass)
             return std::nullopt;
-        if (kind == DirectType::Float) {
+        if (*typeClass == FormatTypeFloat) {
             if (!asciiSymbols)
                 asciiSymbols = FloatSymbolsAreAscii(settings);
             if (!*asciiSymbols)
