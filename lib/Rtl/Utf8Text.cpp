@@ -78,18 +78,42 @@ std::optional<WideString> Utf8ToUtf16(std::string_view text) {
     return out;
 }
 
+std::optional<char32_t> DecodeUtf16(std::u16string_view text, size_t& pos) {
+    const char16_t unit = text[pos];
+    if (unit >= 0xDC00 && unit <= 0xDFFF)
+        return std::nullopt;
+    if (unit < 0xD800 || unit > 0xDBFF) {
+        ++pos;
+        return unit;
+    }
+    if (pos + 1 >= text.size() || text[pos + 1] < 0xDC00 || text[pos + 1] > 0xDFFF)
+        return std::nullopt;
+    const char32_t codePoint = 0x10000 + ((unit - 0xD800u) << 10) + (text[pos + 1] - 0xDC00u);
+    pos += 2;
+    return codePoint;
+}
+
+std::optional<std::u32string> Utf16ToCodePoints(std::u16string_view text) {
+    std::u32string out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const std::optional<char32_t> codePoint = DecodeUtf16(text, pos);
+        if (!codePoint)
+            return std::nullopt;
+        out += *codePoint;
+    }
+    return out;
+}
+
 std::optional<std::string> Utf16ToUtf8(const WideString& text) {
     std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t codePoint = text[i];
-        if (codePoint >= 0xDC00 && codePoint <= 0xDFFF)
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const std::optional<char32_t> codePoint = DecodeUtf16(text, pos);
+        if (!codePoint)
             return std::nullopt;
-        if (codePoint >= 0xD800 && codePoint <= 0xDBFF) {
-            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
-                return std::nullopt;
-            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (text[++i] - 0xDC00);
-        }
-        AppendUtf8(out, codePoint);
+        AppendUtf8(out, *codePoint);
     }
     return out;
 }

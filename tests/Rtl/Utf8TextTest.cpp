@@ -49,4 +49,16 @@ TEST(Utf8Text, Utf16WithAnUnpairedSurrogateHasNoUtf8Form) {
     EXPECT_EQ(Utf16ToUtf8(u"A\xDE00"), std::nullopt) << "a lone low surrogate";
 }
 
+TEST(Utf8Text, Utf16CodePointsJoinPairsAndRefuseHalves) {
+    EXPECT_EQ(Utf16ToCodePoints(u"A\U0001F600\u20AC"), U"A\U0001F600\u20AC");
+    EXPECT_EQ(Utf16ToCodePoints(u"A\xDE00"), std::nullopt);
+    EXPECT_EQ(Utf16ToCodePoints(u"\xD83D"), std::nullopt);
+    const std::u16string_view text = u"\U0001F600\xD83D";
+    size_t pos = 0;
+    EXPECT_EQ(DecodeUtf16(text, pos), U'\U0001F600');
+    EXPECT_EQ(pos, 2u);
+    EXPECT_EQ(DecodeUtf16(text, pos), std::nullopt);
+    EXPECT_EQ(pos, 2u) << "a refused unit leaves the cursor where it was";
+}
+
 } // namespace

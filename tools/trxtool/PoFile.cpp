@@ -411,26 +411,6 @@ private:
     throw EConvertError("Cannot write the .po entry " + subject + "\": " + what);
 }
 
-// The code points of a text; nothing when it holds an unpaired surrogate.
-std::optional<std::vector<uint32_t>> CodePoints(std::u16string_view text) {
-    std::vector<uint32_t> out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i];
-        if (unit >= 0xDC00 && unit <= 0xDFFF)
-            return std::nullopt;
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
-            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
-                return std::nullopt;
-            out.push_back(0x10000 + ((unit - 0xD800u) << 10) + (text[i + 1] - 0xDC00u));
-            ++i;
-            continue;
-        }
-        out.push_back(unit);
-    }
-    return out;
-}
-
 // One character of a string as written between quotes, with the columns it takes.
 struct Piece {
     std::string Text;
@@ -440,12 +420,12 @@ struct Piece {
 };
 
 std::vector<Piece> EscapedPieces(const TPoEntry& entry, std::u16string_view text) {
-    const std::optional<std::vector<uint32_t>> codePoints = CodePoints(text);
+    const std::optional<std::u32string> codePoints = Utf16ToCodePoints(text);
     if (!codePoints)
         FailWriting(entry, "the text holds an unpaired surrogate, which UTF-8 cannot carry");
     std::vector<Piece> pieces;
     pieces.reserve(codePoints->size());
-    for (uint32_t codePoint : *codePoints) {
+    for (const char32_t codePoint : *codePoints) {
         Piece piece;
         switch (codePoint) {
         case 0:
@@ -549,13 +529,13 @@ void WriteCommentLines(std::string& out, const TPoEntry& entry, std::string_view
         for (;;) {
             const size_t lineEnd = rest.find_first_of(u"\r\n");
             const std::u16string_view line = rest.substr(0, lineEnd);
-            const std::optional<std::vector<uint32_t>> codePoints = CodePoints(line);
+            const std::optional<std::u32string> codePoints = Utf16ToCodePoints(line);
             if (!codePoints)
                 FailWriting(entry, "a comment holds an unpaired surrogate, which UTF-8 cannot carry");
             out += prefix;
             if (!line.empty())
                 out += ' ';
-            for (uint32_t codePoint : *codePoints) {
+            for (const char32_t codePoint : *codePoints) {
                 if ((codePoint < 0x20 && codePoint != '\t') || codePoint == 0x7F)
                     FailWriting(entry, "a comment holds a control character");
                 AppendUtf8(out, codePoint);
